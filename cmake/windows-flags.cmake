@@ -1,0 +1,17 @@
+# Compiler and linker flags for a program that must load on every 32-bit
+# Windows from the 9x family and NT 4 onwards.
+
+# Pentium-class code: the oldest CPUs those systems run on have no CMOV or SSE.
+add_compile_options(-march=i586 -mtune=generic)
+add_compile_options(-Wall -Wextra)
+# Smaller exe: drop unused functions and data at link time.
+add_compile_options(-ffunction-sections -fdata-sections)
+
+add_link_options(
+    # No libgcc_s, libstdc++ or libwinpthread DLLs beside the exe.
+    -static -static-libgcc -static-libstdc++
+    # OS version 4.0 lets the 9x family and NT 4 load the programs.
+    -Wl,--major-os-version,4 -Wl,--minor-os-version,0
+    -Wl,--gc-sections
+    # Reproducible builds: no link timestamp in the PE header.
+    -Wl,--no-insert-timestamp)

@@ -1,0 +1,117 @@
+// The whole run: screens, confirmation, transfer, and its end.
+#include "run/run_state.h"
+
+#include <commctrl.h>
+
+#include "resources/resource.h"
+#include "run/command_line.h"
+#include "run/screen_table.h"
+
+RunState runState;
+
+namespace {
+
+constexpr const char* kCaptureDoneText = "Diskette image has been created.";
+constexpr const char* kCaptureDoneCaption = "Utility Complete";
+constexpr const char* kWorkerNotStartedText = "The diskette transfer could not be started.";
+constexpr const char* kWorkerNotStartedCaption = "Partition Deletion Application";
+
+constexpr UINT kRestartFlags = EWX_REBOOT;
+constexpr DWORD kRestartReserved = 4;
+
+bool IsAnsiLeadByte(unsigned char byte)
+{
+    return IsDBCSLeadByte(byte) != FALSE;
+}
+
+bool ShowPreTransferScreens(HINSTANCE instance)
+{
+    for (int row = 0; row < kPreTransferScreenCount; ++row) {
+        const ScreenSpec& screen = ScreenTable[row];
+        if (ShowDocumentScreen(instance, screen.file, screen.title, screen.heading, screen.prompt,
+                               screen.acceptLabel, screen.declineLabel, row == kLicenceScreen) != 0)
+            return false;
+    }
+    return true;
+}
+
+// Pumps the thread's messages until the progress window posts the quit
+// message; returns the exit code it carries.
+int RunMessageLoop(HWND progressWindow)
+{
+    MSG message;
+    BOOL fetched;
+    while ((fetched = GetMessageA(&message, nullptr, 0, 0)) != 0) {
+        if (fetched == -1)
+            return 0;
+        if (!IsDialogMessageA(progressWindow, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    return static_cast<int>(message.wParam);
+}
+
+void FinishCreateRun(HINSTANCE instance)
+{
+    const ScreenSpec& closing = ScreenTable[kClosingScreen];
+    if (ShowDocumentScreen(instance, closing.file, closing.title, closing.heading, closing.prompt,
+                           closing.acceptLabel, closing.declineLabel, false) != 0)
+        return;
+    for (int row = 0; row < kDeletedScreenCount; ++row)
+        DeleteFileA(ScreenTable[row].file);
+    ExitWindowsEx(kRestartFlags, kRestartReserved);
+}
+
+}  // namespace
+
+bool IsDirectDeviceFamily()
+{
+    OSVERSIONINFOA version;
+    ZeroMemory(&version, sizeof version);
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);  // a failed query leaves identifier 0: direct device
+    return version.dwPlatformId != VER_PLATFORM_WIN32_WINDOWS;
+}
+
+int RunProgram(HINSTANCE instance, const char* commandLineTail)
+{
+    runState.directDevice = IsDirectDeviceFamily();
+    InitCommonControls();
+
+    const CommandLineOptions options = ParseCommandLine(commandLineTail, IsAnsiLeadByte);
+    runState.captureMode = options.captureMode;
+    runState.imageFileName = options.imageFileName;
+    runState.transferSucceeded = false;
+
+    if (!runState.captureMode && !ShowPreTransferScreens(instance))
+        return kExitScreenNotAccepted;
+
+    if (DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_CONFIRM), nullptr, SimpleDialogProc, 0) != IDOK)
+        return kExitNotConfirmed;
+
+    HWND progressWindow = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, SimpleDialogProc, 0);
+    if (!progressWindow)
+        return static_cast<int>(GetLastError());
+    runState.progressWindow = progressWindow;
+    ShowWindow(progressWindow, SW_SHOW);
+
+    runState.workerThread =
+        CreateThread(nullptr, 0, runState.captureMode ? ReadWorker : WriteWorker, nullptr, 0, nullptr);
+    if (!runState.workerThread) {
+        // Without a worker nothing would ever close the progress window.
+        const DWORD error = GetLastError();
+        MessageBoxA(nullptr, kWorkerNotStartedText, kWorkerNotStartedCaption, MB_OK | MB_ICONERROR);
+        return static_cast<int>(error);
+    }
+
+    const int exitCode = RunMessageLoop(progressWindow);
+
+    if (runState.captureMode) {
+        if (runState.transferSucceeded)
+            MessageBoxA(nullptr, kCaptureDoneText, kCaptureDoneCaption, MB_OK | MB_ICONINFORMATION);
+    } else if (runState.transferSucceeded && !runState.directDevice) {
+        FinishCreateRun(instance);
+    }
+    return exitCode;
+}

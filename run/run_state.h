@@ -1,0 +1,43 @@
+// The one record of a run, shared by the user-interface thread and the
+// worker, and the routines through which the subsystems meet.
+#ifndef STARTDISK_RUN_STATE_H
+#define STARTDISK_RUN_STATE_H
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+struct RunState {
+    bool directDevice = true;   // false only on the 9x family, which needs VWIN32
+    bool captureMode = false;   // diskette to image file instead of image file to diskette
+    std::string imageFileName;
+    // Written by the worker, read by the user-interface thread once the
+    // message loop has ended; atomic because the user may end the loop early.
+    std::atomic<bool> transferSucceeded{false};
+    HWND progressWindow = nullptr;
+    HANDLE workerThread = nullptr;  // kept, never waited on or closed
+};
+
+extern RunState runState;
+
+// Exit codes of a run that ends before the message loop.
+constexpr int kExitScreenNotAccepted = -1;
+constexpr int kExitNotConfirmed = -2;
+
+int RunProgram(HINSTANCE instance, const char* commandLineTail);
+bool IsDirectDeviceFamily();
+
+// The confirmation dialog and the progress window.
+INT_PTR CALLBACK SimpleDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Returns 0 when accepted, 1 when ended any other way, -1 when the file name
+// was empty or the file could not be opened.
+int ShowDocumentScreen(HINSTANCE instance, const char* file, const char* title, const char* heading,
+                       const char* prompt, const char* acceptLabel, const char* declineLabel,
+                       bool mustReadToEnd);
+
+DWORD WINAPI WriteWorker(LPVOID unused);
+DWORD WINAPI ReadWorker(LPVOID unused);
+
+#endif

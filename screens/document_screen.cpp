@@ -1,0 +1,158 @@
+// One modal screen showing a rich-text file with a heading, a prompt and two buttons.
+#include "screens/document_screen.h"
+
+#include <memory>
+#include <new>
+#include <string>
+
+#include "resources/resource.h"
+#include "run/run_state.h"
+
+std::atomic<bool> mustReadToEnd{false};
+
+namespace {
+
+constexpr const char* kNoFileText = "<path and filename of RTF required>";
+constexpr const char* kNoFileCaption = "No RTF file given";
+constexpr const char* kBadFileText = "Invalid filename.";
+constexpr const char* kBadFileCaption = "Error";
+constexpr const char* kNotShownText = "Unable to show agreement properly";
+constexpr const char* kNotShownCaption = "Agreement Dialog Error";
+constexpr const char* kNotAcceptedDebugFormat = "Win error = %d\r\n";
+constexpr const char* kRichEditLibrary = "\\riched32.dll";
+
+constexpr int kTwipsPerPixel = 15;
+constexpr int kLineWidthMargin = 350;  // twips kept clear of the right edge
+constexpr int kTextSlotSize = 2048;
+
+// One screen at a time, so one set of state for the process.
+struct DocumentScreenState {
+    char title[kTextSlotSize];
+    char heading[kTextSlotSize];
+    char prompt[kTextSlotSize];
+    char acceptLabel[kTextSlotSize];
+    char declineLabel[kTextSlotSize];
+    HANDLE documentFile = INVALID_HANDLE_VALUE;
+    HINSTANCE instance = nullptr;
+    HANDLE watcherThread = nullptr;  // kept, never waited on or closed
+};
+
+DocumentScreenState screen;
+
+// Loaded from the system folder by full path: a bare name would find a DLL
+// planted beside the program first.
+HMODULE LoadRichEdit()
+{
+    char path[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    if (length == 0 || length + lstrlenA(kRichEditLibrary) >= MAX_PATH)
+        return nullptr;
+    lstrcatA(path, kRichEditLibrary);
+    return LoadLibraryA(path);
+}
+
+void SetLineWidth(HWND window)
+{
+    HDC context = GetDC(window);
+    RECT client;
+    GetClientRect(GetDlgItem(window, IDC_DOC_EDITOR), &client);
+    const LONG lineWidth = (client.right - client.left) * kTwipsPerPixel - kLineWidthMargin;
+    SendDlgItemMessageA(window, IDC_DOC_EDITOR, EM_SETTARGETDEVICE, reinterpret_cast<WPARAM>(context), lineWidth);
+    ReleaseDC(window, context);
+}
+
+// Streams the document into the editor. Only bytes actually read are
+// streamed; a file that cannot be sized or buffered shows an empty editor.
+void LoadDocument(HWND window)
+{
+    const DWORD size = GetFileSize(screen.documentFile, nullptr);
+    std::unique_ptr<unsigned char[]> bytes;
+    DWORD bytesRead = 0;
+    if (size != INVALID_FILE_SIZE && size > 0 && size <= MAXLONG) {
+        bytes.reset(new (std::nothrow) unsigned char[size]);
+        if (bytes)
+            ReadFile(screen.documentFile, bytes.get(), size, &bytesRead, nullptr);
+    }
+    DocumentStreamSource source{bytes.get(), 0, static_cast<LONG>(bytesRead)};
+    EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&source), 0, StreamFromBuffer};
+    SendDlgItemMessageA(window, IDC_DOC_EDITOR, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&stream));
+    SendDlgItemMessageA(window, IDC_DOC_EDITOR, EM_SETMODIFY, FALSE, 0);
+    bytes.reset();
+    CloseHandle(screen.documentFile);
+    screen.documentFile = INVALID_HANDLE_VALUE;
+}
+
+void InitDocumentDialog(HWND window)
+{
+    SetWindowTextA(window, screen.title);
+    SetDlgItemTextA(window, IDOK, screen.acceptLabel);
+    SetDlgItemTextA(window, IDC_DOC_HEADING, screen.heading);
+    SetDlgItemTextA(window, IDC_DOC_PROMPT, screen.prompt);
+    SetDlgItemTextA(window, IDCANCEL, screen.declineLabel);
+    SetLineWidth(window);
+    LoadDocument(window);
+    if (mustReadToEnd) {
+        EnableWindow(GetDlgItem(window, IDOK), FALSE);
+        screen.watcherThread = CreateThread(nullptr, 0, ReadToEndWatcher, GetDlgItem(window, IDC_DOC_EDITOR), 0, nullptr);
+    }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK DocumentDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        InitDocumentDialog(window);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK)
+            EndDialog(window, IDOK);
+        else if (LOWORD(wParam) == IDCANCEL)
+            EndDialog(window, IDCANCEL);
+        return TRUE;
+    case WM_DOCUMENT_NOT_SHOWN:
+        MessageBoxA(window, kNotShownText, kNotShownCaption, MB_OK | MB_ICONERROR);
+        EndDialog(window, IDCANCEL);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+int ShowDocumentScreen(HINSTANCE instance, const char* file, const char* title, const char* heading,
+                       const char* prompt, const char* acceptLabel, const char* declineLabel, bool readToEnd)
+{
+    mustReadToEnd = readToEnd;
+    if (!file || !*file) {
+        MessageBoxA(nullptr, kNoFileText, kNoFileCaption, MB_OK | MB_ICONINFORMATION);
+        return -1;
+    }
+    screen.documentFile = CreateFileA(file, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (screen.documentFile == INVALID_HANDLE_VALUE) {
+        MessageBoxA(nullptr, kBadFileText, kBadFileCaption, MB_OK | MB_ICONERROR);
+        return -1;
+    }
+    screen.instance = instance;
+    lstrcpynA(screen.title, title, kTextSlotSize);
+    lstrcpynA(screen.heading, heading, kTextSlotSize);
+    lstrcpynA(screen.prompt, prompt, kTextSlotSize);
+    lstrcpynA(screen.acceptLabel, acceptLabel, kTextSlotSize);
+    lstrcpynA(screen.declineLabel, declineLabel, kTextSlotSize);
+
+    HMODULE richEdit = LoadRichEdit();
+    const INT_PTR result =
+        DialogBoxParamA(screen.instance, MAKEINTRESOURCEA(IDD_DOCUMENT), nullptr, DocumentDialogProc, 0);
+    if (result != IDOK) {
+        char line[64];
+        wsprintfA(line, kNotAcceptedDebugFormat, static_cast<int>(GetLastError()));
+        OutputDebugStringA(line);
+    }
+    if (richEdit)
+        FreeLibrary(richEdit);
+    if (screen.documentFile != INVALID_HANDLE_VALUE) {
+        CloseHandle(screen.documentFile);
+        screen.documentFile = INVALID_HANDLE_VALUE;
+    }
+    return result == IDOK ? 0 : 1;
+}

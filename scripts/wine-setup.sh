@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Makes the Wine prefix (once), maps drive A: to a blank 1,474,560-byte
+# virtual diskette, starts a virtual X display when there is none, and keeps
+# one wineserver running so that later wine calls start fast.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+. "$here/wine-env.sh"
+mkdir -p "$STARTDISK_WINE_ROOT"
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    rm -rf "$WINEPREFIX"
+    DISPLAY= wineboot -i >/dev/null 2>&1
+    # Wine draws captions itself (no window manager here) and closes windows
+    # without a 2 s wait; a crash ends the program instead of opening a dialog.
+    DISPLAY= wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    DISPLAY= wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    wineserver -w
+fi
+
+# Drive A: : "a::" is the raw device, "a:" the drive root that VWIN32 needs.
+# Both must be in place before the wineserver starts.
+if [ ! -f "$STARTDISK_DISK" ] || [ "$(stat -c %s "$STARTDISK_DISK")" != 1474560 ]; then
+    rm -f "$STARTDISK_DISK"
+    truncate -s 1474560 "$STARTDISK_DISK"
+fi
+mkdir -p "$STARTDISK_WINE_ROOT/drive-a"
+ln -sfn "$STARTDISK_DISK" "$WINEPREFIX/dosdevices/a::"
+ln -sfn "$STARTDISK_WINE_ROOT/drive-a" "$WINEPREFIX/dosdevices/a:"
+
+if [ -z "${DISPLAY:-}" ]; then
+    for n in $(seq 60 99); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+        echo $! > "$STARTDISK_WINE_ROOT/xvfb.pid"
+        echo ":$n" > "$STARTDISK_WINE_ROOT/display"
+        for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+        break
+    done
+    export DISPLAY="$(cat "$STARTDISK_WINE_ROOT/display")"
+fi
+
+wineserver -p
+wine cmd /c exit >/dev/null 2>&1 || true

@@ -1,0 +1,46 @@
+// Raw access to drive A: on both Windows families.
+#ifndef STARTDISK_DISK_DEVICE_H
+#define STARTDISK_DISK_DEVICE_H
+
+#include <windows.h>
+
+#include "transfer/disk_geometry.h"
+
+// The VWIN32 register record of the 9x family (the layout its vwin32.h publishes).
+struct DIOC_REGISTERS {
+    DWORD reg_EBX;
+    DWORD reg_EDX;
+    DWORD reg_ECX;
+    DWORD reg_EAX;
+    DWORD reg_EDI;
+    DWORD reg_ESI;
+    DWORD reg_Flags;
+};
+static_assert(sizeof(DIOC_REGISTERS) == 28, "VWIN32 expects seven 32-bit registers");
+
+constexpr DWORD VWIN32_DIOC_DOS_INT25 = 2;  // absolute disk read
+constexpr DWORD VWIN32_DIOC_DOS_INT26 = 3;  // absolute disk write
+constexpr DWORD kCarryFlag = 1;
+
+constexpr const char* kDirectDevicePath = "\\\\.\\A:";
+constexpr const char* kVwin32DevicePath = "\\\\.\\vwin32";
+
+struct DiskDevice {
+    bool direct = true;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    DIOC_REGISTERS registers{};  // 9x path: the request of the current track
+};
+
+// The open is not checked here: a failed open shows up as a failed first
+// track, so the user gets the usual retry prompt.
+DiskDevice OpenDiskDevice(bool directDevice);
+void FillDiocRegisters(DIOC_REGISTERS& registers, unsigned char* trackBytes, int firstSector);
+// Moves one whole track; on the 9x path the registers must have been filled.
+bool TransferTrack(DiskDevice& device, TransferDirection direction, unsigned char* trackBytes, int firstSector);
+void CloseDiskDevice(DiskDevice& device);
+
+// A VWIN32 service call succeeds only when the call itself did and the
+// service left the carry flag clear.
+bool DiocCallSucceeded(BOOL callResult, const DIOC_REGISTERS& registers);
+
+#endif

@@ -7,8 +7,6 @@
 #include "run/command_line.h"
 #include "run/screen_table.h"
 
-RunState runState;
-
 namespace {
 
 constexpr const char* kCaptureDoneText = "Diskette image has been created.";
@@ -64,15 +62,6 @@ void FinishCreateRun(HINSTANCE instance)
 }
 
 }  // namespace
-
-bool IsDirectDeviceFamily()
-{
-    OSVERSIONINFOA version;
-    ZeroMemory(&version, sizeof version);
-    version.dwOSVersionInfoSize = sizeof version;
-    GetVersionExA(&version);  // a failed query leaves identifier 0: direct device
-    return version.dwPlatformId != VER_PLATFORM_WIN32_WINDOWS;
-}
 
 int RunProgram(HINSTANCE instance, const char* commandLineTail)
 {

@@ -2,8 +2,6 @@
 
 #include <winioctl.h>
 
-#include <cstdint>
-
 #ifdef STARTDISK_RECORD_REQUESTS
 // Test builds observe every track request that reaches the platform.
 void RecordDiskRequest(TransferDirection direction, int firstSector);
@@ -59,17 +57,6 @@ DiskDevice OpenDiskDevice(bool directDevice)
     return device;
 }
 
-void FillDiocRegisters(DIOC_REGISTERS& registers, unsigned char* trackBytes, int firstSector)
-{
-    registers.reg_EBX = static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(trackBytes));
-    registers.reg_EDX = static_cast<DWORD>(firstSector);
-    registers.reg_ECX = DiskGeometry::sectorsPerTrack;
-    registers.reg_EAX = DiskGeometry::driveNumber;
-    registers.reg_EDI = 0;
-    registers.reg_ESI = 0;
-    registers.reg_Flags = 0;
-}
-
 bool TransferTrack(DiskDevice& device, TransferDirection direction, unsigned char* trackBytes, int firstSector)
 {
 #ifdef STARTDISK_RECORD_REQUESTS
@@ -84,9 +71,4 @@ void CloseDiskDevice(DiskDevice& device)
     if (device.handle != INVALID_HANDLE_VALUE)
         CloseHandle(device.handle);
     device.handle = INVALID_HANDLE_VALUE;
-}
-
-bool DiocCallSucceeded(BOOL callResult, const DIOC_REGISTERS& registers)
-{
-    return callResult && !(registers.reg_Flags & kCarryFlag);
 }

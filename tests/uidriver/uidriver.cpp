@@ -396,46 +396,56 @@ bool messageBoxIcon(HWND box, std::string* kind) {
         *kind = "none";
         return true;
     }
-    RECT r;
-    GetWindowRect(st, &r);
-    int sw = r.right - r.left, sh = r.bottom - r.top;
-    if (sw <= 0 || sh <= 0) return fail("icon control has no area");
-    // Read the control's pixels from the screen; the box is on top when it is active.
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, sw, sh);
-    HGDIOBJ old = SelectObject(dc, bmp);
-    BitBlt(dc, 0, 0, sw, sh, screen, r.left, r.top, SRCCOPY);
-    std::vector<COLORREF> shot(static_cast<size_t>(sw) * sh);
-    for (int y = 0; y < sh; ++y)
-        for (int x = 0; x < sw; ++x) shot[static_cast<size_t>(y) * sw + x] = GetPixel(dc, x, y);
-    SelectObject(dc, old);
-    DeleteObject(bmp);
-    DeleteDC(dc);
-    ReleaseDC(nullptr, screen);
-
     struct Kind {
         LPCSTR res;
         const char* name;
-    };
-    const Kind kinds[] = {{IDI_HAND, "error"},
-                          {IDI_ASTERISK, "information"},
-                          {IDI_EXCLAMATION, "warning"},
-                          {IDI_QUESTION, "question"}};
-    double best = 0;
-    const char* bestName = nullptr;
-    std::string scores;
-    for (const Kind& k : kinds) {
         IconPixels px;
-        if (!iconPixels(LoadIconA(nullptr, k.res), &px)) continue;
-        double m = iconMatch(px, shot, sw, sh);
-        scores += std::string(scores.empty() ? "" : ", ") + k.name + " " + std::to_string(static_cast<int>(m * 100)) + "%";
-        if (m > best) {
-            best = m;
-            bestName = k.name;
+    };
+    Kind kinds[] = {{IDI_HAND, "error", {}},
+                    {IDI_ASTERISK, "information", {}},
+                    {IDI_EXCLAMATION, "warning", {}},
+                    {IDI_QUESTION, "question", {}}};
+    for (Kind& k : kinds)
+        if (!iconPixels(LoadIconA(nullptr, k.res), &k.px)) return fail("cannot read the stock icons");
+
+    // A box that has just appeared may not be painted yet, so look again until it matches.
+    std::string scores;
+    const char* bestName = nullptr;
+    poll([&] {
+        RECT r;
+        GetWindowRect(st, &r);
+        int sw = r.right - r.left, sh = r.bottom - r.top;
+        if (sw <= 0 || sh <= 0) return false;
+        // The box is the active window, so nothing covers it on screen.
+        HDC screen = GetDC(nullptr);
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bmp = CreateCompatibleBitmap(screen, sw, sh);
+        HGDIOBJ old = SelectObject(dc, bmp);
+        BitBlt(dc, 0, 0, sw, sh, screen, r.left, r.top, SRCCOPY);
+        std::vector<COLORREF> shot(static_cast<size_t>(sw) * sh);
+        for (int y = 0; y < sh; ++y)
+            for (int x = 0; x < sw; ++x) shot[static_cast<size_t>(y) * sw + x] = GetPixel(dc, x, y);
+        SelectObject(dc, old);
+        DeleteObject(bmp);
+        DeleteDC(dc);
+        ReleaseDC(nullptr, screen);
+
+        // Info and question share the blue disc (about 80% alike); all opaque pixels must match.
+        double best = 0;
+        bestName = nullptr;
+        scores.clear();
+        for (const Kind& k : kinds) {
+            double m = iconMatch(k.px, shot, sw, sh);
+            scores += std::string(scores.empty() ? "" : ", ") + k.name + " " +
+                      std::to_string(static_cast<int>(m * 100)) + "%";
+            if (m > best) {
+                best = m;
+                if (m >= 0.95) bestName = k.name;
+            }
         }
-    }
-    if (!bestName || best < 0.9)
+        return bestName != nullptr;
+    });
+    if (!bestName)
         return fail("expected a stock icon in the message box, found no match on screen (" + scores + ")");
     *kind = bestName;
     return true;
@@ -721,6 +731,11 @@ int main(int argc, char** argv) {
         g_timeoutMs = static_cast<DWORD>(v);
     }
 
+    if (argc < 2) {
+        fputs(kUsage, stderr);
+        return kExitUsage;
+    }
+
     std::vector<Command> cmds(1);
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], ";"))
@@ -731,7 +746,7 @@ int main(int argc, char** argv) {
     for (const Command& c : cmds) {
         std::string err = "missing command";
         if (c.args.empty() || !validate(c, &err)) {
-            fprintf(stderr, "uidriver: %s\n%s", err.c_str(), kUsage);
+            fprintf(stderr, "uidriver: %s\n", err.c_str());
             return kExitUsage;
         }
     }

@@ -1,0 +1,242 @@
+// The transfer loop's prompts, retries, progress and cancellation, over a
+// scripted device. The prompts are real message boxes, answered by a thread
+// of this test as a user would.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "run/run_state.h"
+#include "tests/win/scripted_disk_device.h"
+#include "tests/win/wintest.h"
+#include "transfer/track_transfer.h"
+
+namespace {
+
+constexpr const char* kFailedTrackText =
+    "Disk is either write protected, bad or not in floppy drive.\r\n"
+    "Please correct and hit OK to continue or Cancel to abort.";
+
+struct Prompt {
+    std::string caption;
+    std::string text;
+    bool ownerDisabled;
+};
+
+// What the answering thread saw and what it answers, in order.
+std::vector<Prompt> prompts;
+std::vector<int> answers;
+volatile LONG hideProgressAfterPositions = -1;
+std::vector<int> positions;
+WNDPROC barProcedure;
+HWND progressWindow;
+
+LRESULT CALLBACK RecordingBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == PBM_SETPOS) {
+        positions.push_back(static_cast<int>(wParam));
+        if (static_cast<LONG>(positions.size()) == hideProgressAfterPositions)
+            ShowWindow(progressWindow, SW_HIDE);  // as Escape would, mid-transfer
+    }
+    return CallWindowProcA(barProcedure, bar, message, wParam, lParam);
+}
+
+DWORD WINAPI AnswerPrompts(LPVOID)
+{
+    for (size_t answered = 0; answered < answers.size();) {
+        HWND box = nullptr;
+        for (const char* caption : {"Error writing to floppy", "Floppy Disk Error"})
+            if (!box && (box = FindWindowA("#32770", caption)) && IsWindowVisible(box)) {
+                char text[512] = "";
+                GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+                prompts.push_back({caption, text, IsWindowEnabled(progressWindow) == FALSE});
+                PostMessageA(box, WM_COMMAND, MAKEWPARAM(answers[answered], BN_CLICKED),
+                             reinterpret_cast<LPARAM>(GetDlgItem(box, answers[answered])));
+                ++answered;
+                while (IsWindow(box))
+                    Sleep(5);
+            } else {
+                box = nullptr;
+            }
+        Sleep(10);
+    }
+    return 0;
+}
+
+struct TransferRun {
+    bool result = false;
+    std::vector<std::string> events;
+    std::vector<Prompt> prompts;
+    std::vector<int> positions;
+};
+
+DWORD WINAPI TransferThread(LPVOID parameter)
+{
+    static unsigned char image[DiskGeometry::imageSize];
+    HWND bar = static_cast<HWND>(parameter);
+    const bool result = WriteDisk(image, bar);
+    PostMessageA(progressWindow, WM_APP, result, 0);
+    return 0;
+}
+
+// Runs a whole transfer with the user-interface thread pumping messages, as
+// the program does.
+TransferRun Transfer(bool direct, DeviceScript script, std::vector<int> userAnswers, HWND bar,
+                     LONG hideAfter = -1)
+{
+    deviceScript = script;
+    answers = userAnswers;
+    prompts.clear();
+    positions.clear();
+    hideProgressAfterPositions = hideAfter;
+    runState.directDevice = direct;
+    ShowWindow(progressWindow, SW_SHOW);
+
+    HANDLE answerer = CreateThread(nullptr, 0, AnswerPrompts, nullptr, 0, nullptr);
+    CreateThread(nullptr, 0, TransferThread, bar, 0, nullptr);
+    TransferRun run;
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (message.message == WM_APP && message.hwnd == progressWindow) {
+            run.result = message.wParam != 0;
+            break;
+        }
+        DispatchMessageA(&message);
+    }
+    if (WaitForSingleObject(answerer, 5000) != WAIT_OBJECT_0)
+        ok(false, "%zu prompts expected, %zu seen", answers.size(), prompts.size());
+    run.events = deviceScript.events;
+    run.prompts = prompts;
+    run.positions = positions;
+    return run;
+}
+
+int Count(const std::vector<std::string>& events, const std::string& prefix)
+{
+    int count = 0;
+    for (const auto& event : events)
+        count += event.compare(0, prefix.size(), prefix) == 0;
+    return count;
+}
+
+void TestCleanTransfer(HWND bar)
+{
+    for (bool direct : {true, false}) {
+        TransferRun run = Transfer(direct, {}, {}, bar);
+        ok(run.result, "direct=%d: a clean transfer succeeds", direct);
+        ok(Count(run.events, "track ") == 160, "direct=%d: %d track requests", direct, Count(run.events, "track "));
+        bool inOrder = true;
+        for (int track = 0; track < 160; ++track)
+            inOrder = inOrder && run.events[1 + track].compare(0, 6 + std::to_string(18 * track).size() + 1,
+                                                              "track " + std::to_string(18 * track) + " ") == 0;
+        ok(inOrder, "direct=%d: tracks go in order at sectors 0, 18, ... 2862", direct);
+        ok(run.positions.size() == 161 && run.positions.front() == 0 && run.positions.back() == 159,
+           "direct=%d: bar set to 0, then once per track up to 159 (%zu updates, last %d)", direct,
+           run.positions.size(), run.positions.empty() ? -1 : run.positions.back());
+        ok(Count(run.events, "open ") == 1 && run.events.back().compare(0, 6, "close ") == 0,
+           "direct=%d: one open, closed at the end", direct);
+        ok(run.prompts.empty(), "direct=%d: no prompt", direct);
+    }
+}
+
+void TestCancelAtTheFirstTrack(HWND bar)
+{
+    for (bool direct : {true, false}) {
+        DeviceScript script;
+        script.failingCalls = {0};
+        TransferRun run = Transfer(direct, script, {IDCANCEL}, bar);
+        ok(!run.result, "direct=%d: Cancel fails the transfer", direct);
+        ok(run.prompts.size() == 1, "direct=%d: %zu prompts", direct, run.prompts.size());
+        if (!run.prompts.empty()) {
+            const char* caption = direct ? "Error writing to floppy" : "Floppy Disk Error";
+            ok(run.prompts[0].caption == caption, "direct=%d: caption %s", direct, run.prompts[0].caption.c_str());
+            ok(run.prompts[0].text == kFailedTrackText, "direct=%d: text [%s]", direct, run.prompts[0].text.c_str());
+            ok(run.prompts[0].ownerDisabled, "direct=%d: the prompt is owned by the progress window", direct);
+        }
+        ok(Count(run.events, "track ") == 1, "direct=%d: no track after the cancelled one", direct);
+        ok(run.positions == std::vector<int>({0, 0}), "direct=%d: range set at 0, then one update at 0", direct);
+        ok(run.events.back().compare(0, 6, "close ") == 0, "direct=%d: the device is closed", direct);
+    }
+}
+
+void TestRetryOnTheDirectPathKeepsTheHandle(HWND bar)
+{
+    DeviceScript script;
+    script.failingCalls = {5, 6};
+    TransferRun run = Transfer(true, script, {IDOK, IDOK}, bar);
+    ok(run.result, "OK twice, then the track succeeds");
+    ok(Count(run.events, "track 90 #1") == 3, "track 5 tried three times on the same handle");
+    ok(Count(run.events, "open ") == 1, "the raw device is not reopened while its handle is good");
+    ok(Count(run.events, "track ") == 162, "%d requests", Count(run.events, "track "));
+}
+
+void TestRetryOnTheDirectPathReopensAFailedOpen(HWND bar)
+{
+    DeviceScript script;
+    script.failingOpens = {0};
+    TransferRun run = Transfer(true, script, {IDOK}, bar);
+    ok(run.result, "after the drive is corrected, the transfer completes");
+    ok(run.events.size() >= 4 && run.events[0] == "open direct invalid" && run.events[1] == "track 0 invalid" &&
+           run.events[2] == "open direct #2" && run.events[3] == "track 0 #2",
+       "a device that never opened is opened again before the retry");
+}
+
+void TestRetryOnThe9xPathReopensAndRefills(HWND bar)
+{
+    DeviceScript script;
+    script.failingCalls = {3};
+    TransferRun run = Transfer(false, script, {IDOK}, bar);
+    ok(run.result, "OK after a carry-flag failure goes on");
+    std::vector<std::string> expected = {"track 36 #1", "track 54 #1", "close #1", "open 9x #2", "track 54 #2",
+                                         "track 72 #2"};
+    ok(std::search(run.events.begin(), run.events.end(), expected.begin(), expected.end()) != run.events.end(),
+       "VWIN32 is closed, reopened and the record refilled for the same track");
+    ok(run.events.back() == "close #2", "the reopened device is the one closed at the end: %s",
+       run.events.back().c_str());
+    ok(Count(run.events, "track ") == 161, "%d requests", Count(run.events, "track "));
+}
+
+void TestHiddenProgressWindowCancels(HWND bar)
+{
+    // Hidden while track 10 is handled: the loop stops after it.
+    TransferRun run = Transfer(true, {}, {}, bar, 12);
+    ok(!run.result, "hiding the window cancels");
+    ok(Count(run.events, "track ") == 11 && run.positions.back() == 10, "stops after track 10 (%d requests)",
+       Count(run.events, "track "));
+    // Hidden during the last track: every track moved, yet cancelled.
+    run = Transfer(true, {}, {}, bar, 161);
+    ok(!run.result && Count(run.events, "track ") == 160, "hidden at the last track still fails");
+}
+
+void TestBarThatIsNotAWindow()
+{
+    TransferRun run = Transfer(true, {}, {}, reinterpret_cast<HWND>(0x1234));
+    ok(run.result && Count(run.events, "track ") == 160 && run.positions.empty(),
+       "no progress messages, same transfer");
+}
+
+}  // namespace
+
+int main()
+{
+    InitCommonControls();
+    progressWindow = CreateWindowExA(0, "STATIC", "retry test", WS_POPUP | WS_VISIBLE, 0, 0, 300, 60, nullptr,
+                                     nullptr, nullptr, nullptr);
+    runState.progressWindow = progressWindow;
+    HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 5, 5, 280, 20, progressWindow, nullptr,
+                               nullptr, nullptr);
+    barProcedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingBarProc)));
+
+    TestCleanTransfer(bar);
+    TestCancelAtTheFirstTrack(bar);
+    TestRetryOnTheDirectPathKeepsTheHandle(bar);
+    TestRetryOnTheDirectPathReopensAFailedOpen(bar);
+    TestRetryOnThe9xPathReopensAndRefills(bar);
+    TestHiddenProgressWindowCancels(bar);
+    TestBarThatIsNotAWindow();
+    return TestSummary("retry_tests");
+}

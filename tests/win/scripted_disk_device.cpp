@@ -1,0 +1,54 @@
+#include "tests/win/scripted_disk_device.h"
+
+#include <algorithm>
+
+#include "transfer/disk_device.h"
+
+DeviceScript deviceScript;
+
+namespace {
+
+bool Listed(const std::vector<int>& list, int value)
+{
+    return std::find(list.begin(), list.end(), value) != list.end();
+}
+
+std::string HandleName(HANDLE handle)
+{
+    return handle == INVALID_HANDLE_VALUE ? "invalid" : "#" + std::to_string(reinterpret_cast<DWORD>(handle));
+}
+
+}  // namespace
+
+DiskDevice OpenDiskDevice(bool directDevice)
+{
+    const int open = deviceScript.opens++;
+    DiskDevice device;
+    device.direct = directDevice;
+    device.handle = Listed(deviceScript.failingOpens, open) ? INVALID_HANDLE_VALUE
+                                                            : reinterpret_cast<HANDLE>(open + 1);
+    deviceScript.events.push_back(std::string("open ") + (directDevice ? "direct " : "9x ") + HandleName(device.handle));
+    return device;
+}
+
+bool TransferTrack(DiskDevice& device, TransferDirection, unsigned char*, int firstSector)
+{
+    const int call = deviceScript.trackCalls++;
+    const int sector = device.direct ? firstSector : static_cast<int>(device.registers.reg_EDX);
+    deviceScript.events.push_back("track " + std::to_string(sector) + " " + HandleName(device.handle));
+    if (device.handle == INVALID_HANDLE_VALUE)
+        return false;
+    if (device.direct)
+        return !Listed(deviceScript.failingCalls, call);
+    // VWIN32 reports a failed service only through the carry flag; a record
+    // that is not filled afresh keeps it and fails again.
+    if (Listed(deviceScript.failingCalls, call))
+        device.registers.reg_Flags |= kCarryFlag;
+    return DiocCallSucceeded(TRUE, device.registers);
+}
+
+void CloseDiskDevice(DiskDevice& device)
+{
+    deviceScript.events.push_back("close " + HandleName(device.handle));
+    device.handle = INVALID_HANDLE_VALUE;
+}

@@ -1,0 +1,19 @@
+// A stand-in for the diskette device whose track requests fail on cue, so
+// that the transfer loop's retries can be driven where Wine never fails.
+#ifndef STARTDISK_SCRIPTED_DISK_DEVICE_H
+#define STARTDISK_SCRIPTED_DISK_DEVICE_H
+
+#include <string>
+#include <vector>
+
+struct DeviceScript {
+    std::vector<int> failingCalls;     // 0-based track requests that fail
+    std::vector<int> failingOpens;     // 0-based opens that give an invalid handle
+    std::vector<std::string> events;   // "open 9x #1", "track 18 #1", "close #1", ...
+    int trackCalls = 0;
+    int opens = 0;
+};
+
+extern DeviceScript deviceScript;
+
+#endif

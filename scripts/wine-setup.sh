@@ -9,7 +9,7 @@ mkdir -p "$STARTDISK_WINE_ROOT"
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     rm -rf "$WINEPREFIX"
-    DISPLAY= wineboot -i >/dev/null 2>&1
+    DISPLAY= wineboot -i >/dev/null 2>&1 </dev/null
     # Wine draws captions itself (no window manager here) and closes windows
     # without a 2 s wait; a crash ends the program instead of opening a dialog.
     DISPLAY= wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
@@ -39,5 +39,7 @@ if [ -z "${DISPLAY:-}" ]; then
     export DISPLAY="$(cat "$STARTDISK_WINE_ROOT/display")"
 fi
 
-wineserver -p
-wine cmd /c exit >/dev/null 2>&1 || true
+# Nothing started here may hold on to the caller's output: CTest waits for
+# every process that has its pipes.
+wineserver -p >/dev/null 2>&1 </dev/null
+wine cmd /c exit >/dev/null 2>&1 </dev/null || true

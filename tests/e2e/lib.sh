@@ -1,0 +1,144 @@
+# Sourced by every end-to-end test: runs startdisk.exe in the project's Wine
+# prefix and acts as its user through uidriver.exe.
+set -euo pipefail
+: "${STARTDISK_BUILD:?the build folder}" "${STARTDISK_SOURCE:?the source folder}"
+. "$STARTDISK_SOURCE/scripts/wine-env.sh"
+
+EXE="$STARTDISK_BUILD/startdisk.exe"
+UIDRIVER="$STARTDISK_BUILD/tests/uidriver.exe"
+PROBE="$STARTDISK_BUILD/tests/transfer_probe.exe"
+SAMPLES="$STARTDISK_SOURCE/samples"
+APP_TITLE="Partition Deletion Application"
+IMAGE_SIZE=1474560
+FAILED_TRACK_TEXT=$'Disk is either write protected, bad or not in floppy drive.\r\nPlease correct and hit OK to continue or Cancel to abort.'
+
+WORK="$(mktemp -d "$STARTDISK_WINE_ROOT/work.XXXXXX")"
+cd "$WORK"
+APP_PID=""
+failures=0
+IMMUTABLE_FILES=()
+
+cleanup() {
+    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null && wait "$APP_PID" 2>/dev/null
+    for f in "${IMMUTABLE_FILES[@]}"; do chattr -i "$f" 2>/dev/null; done
+    ln -sfn "$STARTDISK_DISK" "$WINEPREFIX/dosdevices/a::"
+    use_family nt
+    cd / && rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+ui() { wine "$UIDRIVER" "$@"; }
+
+# check <what> <expected> <actual>
+check() {
+    if [ "$2" == "$3" ]; then
+        echo "ok: $1"
+    else
+        echo "FAIL: $1"
+        printf '  expected: %q\n  actual:   %q\n' "$2" "$3"
+        failures=$((failures + 1))
+    fi
+}
+
+# Runs a uidriver command that must succeed.
+expect_ui() {
+    local what=$1; shift
+    if ui "$@" >/dev/null; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
+}
+
+# Passes when the window does not appear within a short time.
+expect_no_window() {
+    if UIDRIVER_TIMEOUT_MS=${2:-300} ui wait "$1" >/dev/null 2>&1; then
+        echo "FAIL: window \"$1\" must not appear"; failures=$((failures + 1))
+    else
+        echo "ok: no window \"$1\""
+    fi
+}
+
+finish() {
+    if [ "$failures" -ne 0 ]; then echo "$failures check(s) failed"; exit 1; fi
+    echo "all checks passed"
+}
+
+# use_family nt|9x: the Windows version Wine reports to the programs under test.
+use_family() {
+    local exe
+    for exe in startdisk.exe transfer_probe.exe; do
+        if [ "$1" = 9x ]; then
+            wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$exe" /v Version /d win98 /f >/dev/null 2>&1
+        else
+            wine reg delete "HKCU\\Software\\Wine\\AppDefaults\\$exe" /f >/dev/null 2>&1 || true
+        fi
+    done
+}
+
+blank_disk() { rm -f "$STARTDISK_DISK"; truncate -s "$IMAGE_SIZE" "$STARTDISK_DISK"; }
+# Points drive A:'s raw device somewhere else: another diskette, /dev/full, nothing.
+map_disk() { ln -sfn "$1" "$WINEPREFIX/dosdevices/a::"; }
+protect() { chattr +i "$1"; IMMUTABLE_FILES+=("$1"); }
+unprotect() { chattr -i "$1"; }
+
+# The sample FAT12 diskette, built once per prefix.
+sample_image() {
+    local cached="$STARTDISK_WINE_ROOT/sample.img"
+    [ -f "$cached" ] || "$STARTDISK_SOURCE/scripts/make-sample-image.sh" "$cached" >/dev/null
+    cp "$cached" "${1:-MYFILE.BIN}"
+}
+
+install_documents() { cp "$SAMPLES"/*.rtf "$SAMPLES"/*.RTF "$WORK/"; }
+
+# A diskette's worth of bytes that differ from track to track.
+patterned_image() { head -c "$IMAGE_SIZE" /dev/urandom > "$1"; }
+
+# Starts the program in the work folder; its debugger output goes to debug.log.
+start_app() {
+    WINEDEBUG=-all,+debugstr wine "$EXE" "$@" 2>"$WORK/debug.log" &
+    APP_PID=$!
+}
+
+# Waits for the program to end and checks its exit code as the shell sees
+# it (the low byte: -1 is 255, -2 is 254): expect_exit <what> <code>.
+expect_exit() {
+    local rc=0 i
+    for i in $(seq 300); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.1; done
+    if kill -0 "$APP_PID" 2>/dev/null; then
+        kill "$APP_PID"; rc=timeout
+    fi
+    if [ "$rc" = timeout ]; then wait "$APP_PID" || true; else wait "$APP_PID" || rc=$?; fi
+    APP_PID=""
+    check "$1" "$2" "$rc"
+}
+
+# Waits until a control shows the given text: wait_text <win> <id> <text>.
+wait_text() {
+    local i
+    for i in $(seq 200); do
+        [ "$(ui text "$1" "$2" 2>/dev/null)" == "$3" ] && return 0
+        sleep 0.05
+    done
+    return 1
+}
+
+# The program's debugger output lines, unescaped as written.
+debug_lines() {
+    sed -n 's/^.*OutputDebugStringA "\(.*\)"$/\1/p' "$WORK/debug.log"
+}
+
+# Saves a picture of the screen when pictures are asked for.
+shot() {
+    [ -n "${STARTDISK_SHOTS:-}" ] || return 0
+    mkdir -p "$STARTDISK_SHOTS"
+    import -display "$DISPLAY" -window root "$STARTDISK_SHOTS/$1.png" 2>/dev/null || true
+}
+
+# A drive whose reads wait until the test feeds them: feed_tracks <n>.
+# The pipe is made large enough that one write of n tracks lands whole, so
+# the program never reads half a track.
+slow_drive() {
+    rm -f "$WORK/drive.fifo"
+    mkfifo "$WORK/drive.fifo"
+    map_disk "$WORK/drive.fifo"
+    exec 7<>"$WORK/drive.fifo"
+    perl -e 'fcntl(STDOUT, 1031, 1048576) or die "F_SETPIPE_SZ: $!"' >&7  # F_SETPIPE_SZ
+}
+feed_tracks() { dd if=/dev/zero bs=$((9216 * $1)) count=1 status=none >&7; }

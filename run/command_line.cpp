@@ -1,61 +1,61 @@
 #include "run/command_line.h"
 
+#include <cstring>
+
 namespace {
 
-constexpr std::string_view kCaptureSlash = "/r";
-constexpr std::string_view kCaptureDash = "-r";
-constexpr std::string_view kFileSlash = "/f";
-constexpr std::string_view kFileDash = "-f";
+constexpr const char* kCaptureSlash = "/r";
+constexpr const char* kCaptureDash = "-r";
+constexpr const char* kFileSlash = "/f";
+constexpr const char* kFileDash = "-f";
+constexpr std::size_t kOptionLength = 2;
 
-// The option, its two characters and the one separator after them.
-constexpr std::string_view::size_type kFileOptionPrefix = 3;
+// The option's two characters and the one separator after them.
+constexpr std::size_t kFileOptionPrefix = kOptionLength + 1;
 
 // First occurrence of option that starts on a character boundary: under a
 // double-byte code page a trail byte may look like '/' or '-'.
-std::string_view::size_type FindOption(std::string_view tail, std::string_view option,
-                                       LeadByteTest isLeadByte)
+const char* FindOption(const char* tail, const char* option, LeadByteTest isLeadByte)
 {
-    std::string_view::size_type i = 0;
-    while (i < tail.size()) {
-        if (tail.compare(i, option.size(), option) == 0)
-            return i;
-        const bool doubleByte = isLeadByte && isLeadByte(static_cast<unsigned char>(tail[i]));
-        i += (doubleByte && i + 1 < tail.size()) ? 2 : 1;
+    for (const char* at = tail; *at;) {
+        if (std::strncmp(at, option, kOptionLength) == 0)
+            return at;
+        const bool doubleByte = isLeadByte && isLeadByte(static_cast<unsigned char>(*at));
+        at += (doubleByte && at[1]) ? 2 : 1;
     }
-    return std::string_view::npos;
+    return nullptr;
 }
 
 }  // namespace
 
-CommandLineOptions ParseCommandLine(std::string_view tail, LeadByteTest isLeadByte)
+CommandLineOptions ParseCommandLine(const char* tail, LeadByteTest isLeadByte)
 {
     CommandLineOptions options;
-    options.captureMode = FindOption(tail, kCaptureSlash, isLeadByte) != std::string_view::npos ||
-                          FindOption(tail, kCaptureDash, isLeadByte) != std::string_view::npos;
+    options.captureMode = FindOption(tail, kCaptureSlash, isLeadByte) || FindOption(tail, kCaptureDash, isLeadByte);
 
-    auto pos = FindOption(tail, kFileSlash, isLeadByte);
-    if (pos == std::string_view::npos)
-        pos = FindOption(tail, kFileDash, isLeadByte);
-    if (pos != std::string_view::npos) {
+    const char* option = FindOption(tail, kFileSlash, isLeadByte);
+    if (!option)
+        option = FindOption(tail, kFileDash, isLeadByte);
+    if (option) {
         // An option that ends the tail leaves no room for a name: the name is
         // empty, so opening the image file fails visibly later on.
-        const auto nameStart = pos + kFileOptionPrefix;
-        options.imageFileName = nameStart < tail.size() ? std::string(tail.substr(nameStart)) : std::string();
+        const std::size_t rest = std::strlen(option);
+        options.imageFileName = rest > kFileOptionPrefix ? option + kFileOptionPrefix : option + rest;
     }
     return options;
 }
 
-std::string_view CommandLineTail(std::string_view commandLine)
+const char* CommandLineTail(const char* commandLine)
 {
-    std::string_view::size_type i = 0;
-    if (!commandLine.empty() && commandLine[0] == '"') {
-        const auto closing = commandLine.find('"', 1);
-        i = closing == std::string_view::npos ? commandLine.size() : closing + 1;
+    const char* at = commandLine;
+    if (*at == '"') {
+        const char* closing = std::strchr(at + 1, '"');
+        at = closing ? closing + 1 : at + std::strlen(at);
     } else {
-        while (i < commandLine.size() && static_cast<unsigned char>(commandLine[i]) > ' ')
-            ++i;
+        while (static_cast<unsigned char>(*at) > ' ')
+            ++at;
     }
-    while (i < commandLine.size() && commandLine[i] != '\0' && static_cast<unsigned char>(commandLine[i]) <= ' ')
-        ++i;
-    return commandLine.substr(i);
+    while (*at && static_cast<unsigned char>(*at) <= ' ')
+        ++at;
+    return at;
 }

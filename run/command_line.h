@@ -1,15 +1,14 @@
-// Reading the two command-line options. Portable: no Windows headers.
+// Reading the two command-line options. Portable: no Windows headers, and no
+// allocation, so the program needs no more of the C++ runtime than this.
 #ifndef STARTDISK_COMMAND_LINE_H
 #define STARTDISK_COMMAND_LINE_H
-
-#include <string>
-#include <string_view>
 
 constexpr const char* kDefaultImageFileName = "MYFILE.BIN";
 
 struct CommandLineOptions {
     bool captureMode = false;  // read the diskette into the image file
-    std::string imageFileName = kDefaultImageFileName;
+    // Points into the tail (the name always runs to its end) or at the default.
+    const char* imageFileName = kDefaultImageFileName;
 };
 
 // Tells whether a byte starts a double-byte character of the ANSI code page.
@@ -18,10 +17,10 @@ using LeadByteTest = bool (*)(unsigned char);
 
 // The options are found as plain substrings of the raw tail: no tokenising,
 // no case folding, and the file name runs to the end of the tail.
-CommandLineOptions ParseCommandLine(std::string_view tail, LeadByteTest isLeadByte = nullptr);
+CommandLineOptions ParseCommandLine(const char* tail, LeadByteTest isLeadByte = nullptr);
 
 // The process command line without the program name and the control
-// characters and blanks that follow it.
-std::string_view CommandLineTail(std::string_view commandLine);
+// characters and blanks that follow it; points into commandLine.
+const char* CommandLineTail(const char* commandLine);
 
 #endif

@@ -6,12 +6,11 @@
 #include <windows.h>
 
 #include <atomic>
-#include <string>
 
 struct RunState {
     bool directDevice = true;   // false only on the 9x family, which needs VWIN32
     bool captureMode = false;   // diskette to image file instead of image file to diskette
-    std::string imageFileName;
+    const char* imageFileName = "";  // lives as long as the process's command line
     // Written by the worker, read by the user-interface thread once the
     // message loop has ended; atomic because the user may end the loop early.
     std::atomic<bool> transferSucceeded{false};

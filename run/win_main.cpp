@@ -6,6 +6,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     // The tail is taken from the raw command line so that its quotation
     // marks and trailing blanks stay exactly as typed.
-    const std::string tail(CommandLineTail(GetCommandLineA()));
-    return RunProgram(instance, tail.c_str());
+    return RunProgram(instance, CommandLineTail(GetCommandLineA()));
 }

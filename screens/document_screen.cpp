@@ -1,9 +1,7 @@
 // One modal screen showing a rich-text file with a heading, a prompt and two buttons.
 #include "screens/document_screen.h"
 
-#include <memory>
-#include <new>
-#include <string>
+#include <cstdlib>
 
 #include "resources/resource.h"
 #include "run/run_state.h"
@@ -66,18 +64,18 @@ void SetLineWidth(HWND window)
 void LoadDocument(HWND window)
 {
     const DWORD size = GetFileSize(screen.documentFile, nullptr);
-    std::unique_ptr<unsigned char[]> bytes;
+    unsigned char* bytes = nullptr;
     DWORD bytesRead = 0;
     if (size != INVALID_FILE_SIZE && size > 0 && size <= MAXLONG) {
-        bytes.reset(new (std::nothrow) unsigned char[size]);
+        bytes = static_cast<unsigned char*>(std::malloc(size));
         if (bytes)
-            ReadFile(screen.documentFile, bytes.get(), size, &bytesRead, nullptr);
+            ReadFile(screen.documentFile, bytes, size, &bytesRead, nullptr);
     }
-    DocumentStreamSource source{bytes.get(), 0, static_cast<LONG>(bytesRead)};
+    DocumentStreamSource source{bytes, 0, static_cast<LONG>(bytesRead)};
     EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&source), 0, StreamFromBuffer};
     SendDlgItemMessageA(window, IDC_DOC_EDITOR, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&stream));
     SendDlgItemMessageA(window, IDC_DOC_EDITOR, EM_SETMODIFY, FALSE, 0);
-    bytes.reset();
+    std::free(bytes);
     CloseHandle(screen.documentFile);
     screen.documentFile = INVALID_HANDLE_VALUE;
 }

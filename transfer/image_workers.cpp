@@ -1,9 +1,10 @@
 // The worker threads that move the image between its file and the diskette.
+// Every failure is a return value here (the program is built without C++
+// exceptions), so each path below ends by closing what it opened and the
+// progress window.
 #include <windows.h>
 
-#include <memory>
-#include <new>
-#include <string>
+#include <cstdlib>
 
 #include "resources/resource.h"
 #include "run/run_state.h"
@@ -24,12 +25,13 @@ constexpr const char* kTempFilePrefix = "sdk";
 constexpr int kWindowWaitTries = 20;
 constexpr DWORD kWindowWaitInterval = 500;
 constexpr DWORD kWindowMissingExitCode = static_cast<DWORD>(-1);
+// GetTempFileNameA needs room for its own "sdkXXXX.tmp" after the folder.
+constexpr DWORD kTempNameRoom = 14;
 
-using DiskImage = std::unique_ptr<unsigned char[]>;
-
-DiskImage AllocateDiskImage()
+// The DiskImage: the whole diskette, zero-filled, in logical sector order.
+unsigned char* AllocateDiskImage()
 {
-    DiskImage image(new (std::nothrow) unsigned char[DiskGeometry::imageSize]());
+    auto* image = static_cast<unsigned char*>(std::calloc(DiskGeometry::imageSize, 1));
     if (!image)
         MessageBoxA(nullptr, kNoMemoryText, kNoMemoryCaption, MB_OK | MB_ICONERROR);
     return image;
@@ -54,40 +56,30 @@ bool WaitForProgressWindow()
 
 void LoadAndWriteImage(unsigned char* image)
 {
-    HANDLE file = CreateFileA(runState.imageFileName.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+    HANDLE file = CreateFileA(runState.imageFileName, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         MessageBoxA(nullptr, kCannotOpenText, kCannotOpenCaption, MB_OK);
         return;
     }
-    try {
-        DWORD bytesRead = 0;
-        ReadFile(file, image, DiskGeometry::imageSize, &bytesRead, nullptr);
-        if (bytesRead != static_cast<DWORD>(DiskGeometry::imageSize))
-            MessageBoxA(nullptr, kCorruptImageText, kCorruptImageCaption, MB_OK | MB_ICONERROR);
-        else
-            runState.transferSucceeded = WriteDisk(image, ProgressBar());
-    } catch (...) {
-        // Whatever went wrong, the file is closed and the window closed below.
-    }
+    DWORD bytesRead = 0;
+    ReadFile(file, image, DiskGeometry::imageSize, &bytesRead, nullptr);
+    if (bytesRead != static_cast<DWORD>(DiskGeometry::imageSize))
+        MessageBoxA(nullptr, kCorruptImageText, kCorruptImageCaption, MB_OK | MB_ICONERROR);
+    else
+        runState.transferSucceeded = WriteDisk(image, ProgressBar());
     CloseHandle(file);
 }
 
-// The folder part of a path, with its trailing separator, or "" for the
-// current folder; found by the platform so that double-byte names split right.
-bool FolderOf(const std::string& path, std::string& folder)
+// The folder of the image file, with its trailing separator; found by the
+// platform so that double-byte names split at a character boundary.
+bool ImageFolder(char (&folder)[MAX_PATH])
 {
-    if (path.empty())
-        return false;
     char* filePart = nullptr;
-    const DWORD needed = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0)
+    const DWORD length = GetFullPathNameA(runState.imageFileName, MAX_PATH, folder, &filePart);
+    if (length == 0 || length >= MAX_PATH || !filePart || filePart - folder >= static_cast<long>(MAX_PATH - kTempNameRoom))
         return false;
-    std::string full(needed, '\0');
-    const DWORD length = GetFullPathNameA(path.c_str(), needed, &full[0], &filePart);
-    if (length == 0 || length >= needed || !filePart)
-        return false;
-    folder.assign(&full[0], filePart);
+    *filePart = '\0';
     return true;
 }
 
@@ -102,8 +94,11 @@ bool WriteWholeFile(const char* path, const unsigned char* image)
     return wrote && closed && written == static_cast<DWORD>(DiskGeometry::imageSize);
 }
 
-bool ReplaceFile9x(const char* from, const char* to)
+// MoveFileExA does nothing on the 9x family.
+bool PutInPlace(const char* from, const char* to)
 {
+    if (runState.directDevice)
+        return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != FALSE;
     DeleteFileA(to);
     return MoveFileA(from, to) != FALSE;
 }
@@ -112,17 +107,12 @@ bool ReplaceFile9x(const char* from, const char* to)
 // save never destroys the previous image nor passes for a finished one.
 bool SaveImage(const unsigned char* image)
 {
-    const char* target = runState.imageFileName.c_str();
-    std::string folder;
-    if (!FolderOf(runState.imageFileName, folder))
-        return false;
+    char folder[MAX_PATH];
     char temporary[MAX_PATH];
-    if (folder.size() >= MAX_PATH - 14 || !GetTempFileNameA(folder.c_str(), kTempFilePrefix, 0, temporary))
+    if (!*runState.imageFileName || !ImageFolder(folder) ||
+        !GetTempFileNameA(folder, kTempFilePrefix, 0, temporary))
         return false;
-
-    const bool saved = WriteWholeFile(temporary, image) &&
-                       (runState.directDevice ? MoveFileExA(temporary, target, MOVEFILE_REPLACE_EXISTING) != FALSE
-                                              : ReplaceFile9x(temporary, target));
+    const bool saved = WriteWholeFile(temporary, image) && PutInPlace(temporary, runState.imageFileName);
     if (!saved)
         DeleteFileA(temporary);
     return saved;
@@ -136,12 +126,9 @@ DWORD WINAPI WriteWorker(LPVOID)
         OutputDebugStringA(kWindowMissingDebugLine);
         return kWindowMissingExitCode;
     }
-    try {
-        DiskImage image = AllocateDiskImage();
-        if (image)
-            LoadAndWriteImage(image.get());
-    } catch (...) {
-        // Nothing may escape a thread routine; the window still closes.
+    if (unsigned char* image = AllocateDiskImage()) {
+        LoadAndWriteImage(image);
+        std::free(image);
     }
     CloseProgressWindow();
     return 0;
@@ -149,14 +136,15 @@ DWORD WINAPI WriteWorker(LPVOID)
 
 DWORD WINAPI ReadWorker(LPVOID)
 {
-    DiskImage image = AllocateDiskImage();
-    if (image && ReadDisk(image.get(), ProgressBar())) {
-        if (SaveImage(image.get()))
-            runState.transferSucceeded = true;
-        else
-            MessageBoxA(nullptr, kCannotOpenText, kCannotOpenCaption, MB_OK);
+    if (unsigned char* image = AllocateDiskImage()) {
+        if (ReadDisk(image, ProgressBar())) {
+            if (SaveImage(image))
+                runState.transferSucceeded = true;
+            else
+                MessageBoxA(nullptr, kCannotOpenText, kCannotOpenCaption, MB_OK);
+        }
+        std::free(image);
     }
-    image.reset();
     CloseProgressWindow();
     return 0;
 }

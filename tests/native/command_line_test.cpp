@@ -17,7 +17,7 @@ TEST_P(ParseCommandLineTest, FindsModeAndImageFile)
     const TailCase& c = GetParam();
     const CommandLineOptions options = ParseCommandLine(c.tail);
     EXPECT_EQ(options.captureMode, c.captureMode) << "tail: [" << c.tail << "]";
-    EXPECT_EQ(options.imageFileName, c.imageFileName) << "tail: [" << c.tail << "]";
+    EXPECT_STREQ(options.imageFileName, c.imageFileName) << "tail: [" << c.tail << "]";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -57,40 +57,40 @@ TEST(ParseCommandLineDoubleByte, OptionTextInsideATrailByteIsNotAnOption)
     // 0x81 0x2D is one character whose trail byte is '-'; the 'r' after it
     // must not make a "-r".
     const std::string tail = "-f \x81-r.bin";
-    EXPECT_FALSE(ParseCommandLine(tail, ShiftJisLikeLeadByte).captureMode);
-    EXPECT_TRUE(ParseCommandLine(tail).captureMode) << "a single-byte code page sees the bytes";
-    EXPECT_EQ(ParseCommandLine(tail, ShiftJisLikeLeadByte).imageFileName, "\x81-r.bin");
+    EXPECT_FALSE(ParseCommandLine(tail.c_str(), ShiftJisLikeLeadByte).captureMode);
+    EXPECT_TRUE(ParseCommandLine(tail.c_str()).captureMode) << "a single-byte code page sees the bytes";
+    EXPECT_STREQ(ParseCommandLine(tail.c_str(), ShiftJisLikeLeadByte).imageFileName, "\x81-r.bin");
 }
 
 TEST(ParseCommandLineDoubleByte, OptionAfterDoubleByteCharactersIsFound)
 {
     const std::string tail = "\x82\xA0\x82\xA2 -f \x82\xA0.bin";
-    const CommandLineOptions options = ParseCommandLine(tail, ShiftJisLikeLeadByte);
+    const CommandLineOptions options = ParseCommandLine(tail.c_str(), ShiftJisLikeLeadByte);
     EXPECT_FALSE(options.captureMode);
-    EXPECT_EQ(options.imageFileName, "\x82\xA0.bin");
+    EXPECT_STREQ(options.imageFileName, "\x82\xA0.bin");
 }
 
 TEST(ParseCommandLineDoubleByte, LeadByteAtTheEndDoesNotReadPastTheTail)
 {
     const std::string tail = "-r\x81";
-    EXPECT_TRUE(ParseCommandLine(tail, ShiftJisLikeLeadByte).captureMode);
+    EXPECT_TRUE(ParseCommandLine(tail.c_str(), ShiftJisLikeLeadByte).captureMode);
 }
 
 TEST(CommandLineTail, DropsTheProgramNameAndTheBlanksAfterIt)
 {
-    EXPECT_EQ(CommandLineTail("startdisk.exe -r"), "-r");
-    EXPECT_EQ(CommandLineTail("startdisk.exe"), "");
-    EXPECT_EQ(CommandLineTail(""), "");
-    EXPECT_EQ(CommandLineTail("\"C:\\Program Files\\startdisk.exe\" -f a.bin "), "-f a.bin ");
-    EXPECT_EQ(CommandLineTail("\"C:\\x y\\startdisk.exe\"-r"), "-r");
-    EXPECT_EQ(CommandLineTail("startdisk.exe \t\x01 -r"), "-r");
+    EXPECT_STREQ(CommandLineTail("startdisk.exe -r"), "-r");
+    EXPECT_STREQ(CommandLineTail("startdisk.exe"), "");
+    EXPECT_STREQ(CommandLineTail(""), "");
+    EXPECT_STREQ(CommandLineTail("\"C:\\Program Files\\startdisk.exe\" -f a.bin "), "-f a.bin ");
+    EXPECT_STREQ(CommandLineTail("\"C:\\x y\\startdisk.exe\"-r"), "-r");
+    EXPECT_STREQ(CommandLineTail("startdisk.exe \t\x01 -r"), "-r");
     // A name without its closing quotation mark takes the whole line.
-    EXPECT_EQ(CommandLineTail("\"C:\\startdisk.exe -r"), "");
+    EXPECT_STREQ(CommandLineTail("\"C:\\startdisk.exe -r"), "");
 }
 
 TEST(CommandLineTail, KeepsQuotationMarksAndTrailingBlanksOfTheTail)
 {
-    EXPECT_EQ(CommandLineTail("sd.exe -f \"a b.bin\"  "), "-f \"a b.bin\"  ");
+    EXPECT_STREQ(CommandLineTail("sd.exe -f \"a b.bin\"  "), "-f \"a b.bin\"  ");
 }
 
 }  // namespace

@@ -1,10 +1,17 @@
-// The platform's start-up hands the run to RunProgram.
+// Where the platform hands the process to RunProgram.
+//
+// The program has its own entry point instead of MinGW's start-up code: that
+// code is built for the Pentium Pro and later (it uses CMOV), and would stop
+// the program on the Pentium-class machines the 9x family runs on. The C
+// runtime in msvcrt.dll initialises itself when it is loaded. Nothing here
+// runs static constructors, so every global of the program must be
+// initialised at compile time (the compatibility test checks the exe).
 #include "run/command_line.h"
 #include "run/run_state.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+extern "C" void WinMainCRTStartup()
 {
     // The tail is taken from the raw command line so that its quotation
     // marks and trailing blanks stay exactly as typed.
-    return RunProgram(instance, CommandLineTail(GetCommandLineA()));
+    ExitProcess(static_cast<UINT>(RunProgram(GetModuleHandleA(nullptr), CommandLineTail(GetCommandLineA()))));
 }

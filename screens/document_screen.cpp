@@ -30,7 +30,7 @@ struct DocumentScreenState {
     char prompt[kTextSlotSize];
     char acceptLabel[kTextSlotSize];
     char declineLabel[kTextSlotSize];
-    HANDLE documentFile = INVALID_HANDLE_VALUE;
+    HANDLE documentFile = nullptr;  // open only while a screen starts
     HINSTANCE instance = nullptr;
     HANDLE watcherThread = nullptr;  // kept, never waited on or closed
 };

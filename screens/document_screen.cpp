@@ -25,11 +25,11 @@ constexpr int kTextSlotSize = 2048;
 
 // One screen at a time, so one set of state for the process.
 struct DocumentScreenState {
-    char title[kTextSlotSize];
-    char heading[kTextSlotSize];
-    char prompt[kTextSlotSize];
-    char acceptLabel[kTextSlotSize];
-    char declineLabel[kTextSlotSize];
+    char title[kTextSlotSize]{};
+    char heading[kTextSlotSize]{};
+    char prompt[kTextSlotSize]{};
+    char acceptLabel[kTextSlotSize]{};
+    char declineLabel[kTextSlotSize]{};
     HANDLE documentFile = nullptr;  // open only while a screen starts
     HINSTANCE instance = nullptr;
     HANDLE watcherThread = nullptr;  // kept, never waited on or closed

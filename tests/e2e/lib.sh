@@ -142,3 +142,24 @@ slow_drive() {
     perl -e 'fcntl(STDOUT, 1031, 1048576) or die "F_SETPIPE_SZ: $!"' >&7  # F_SETPIPE_SZ
 }
 feed_tracks() { dd if=/dev/zero bs=$((9216 * $1)) count=1 status=none >&7; }
+
+# --- image workers ---
+# Accepts the five document screens as a user would: the licence is scrolled
+# to its end first, since its Yes stays disabled until then.
+accept_document_screens() {
+    local licence="$APP_TITLE Screen 1 of 5" n
+    ui scroll "$licence" 9000 bottom >/dev/null &&
+        ui wait-enabled "$licence" 1 >/dev/null &&
+        ui click "$licence" 1 >/dev/null || { echo "licence screen not accepted" >&2; return 1; }
+    for n in 2 3 4 5; do
+        ui click "$APP_TITLE Screen $n of 5" 1 >/dev/null || { echo "screen $n not accepted" >&2; return 1; }
+    done
+}
+
+# Answers the diskette confirmation with OK. It shares its caption with the
+# progress window, so it is told apart by its first label.
+confirm_ok() {
+    local label='Label a blank floppy disk ""D:"  Drive Partition Deletion Program Disk", and insert it into Drive A.'
+    wait_text "$APP_TITLE" 1000 "$label" && ui click "$APP_TITLE" 1 >/dev/null ||
+        { echo "confirmation not answered" >&2; return 1; }
+}

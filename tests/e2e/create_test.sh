@@ -1,0 +1,195 @@
+# Create runs on both families: the diskette must end up holding exactly the
+# image file's first 1,474,560 bytes, and an image that cannot be read whole
+# must leave the diskette as it was.
+. "$(dirname "$0")/lib.sh"
+
+CORRUPT_TEXT='Disk Image is corrupt...unable to create disk.'
+CANNOT_OPEN_TEXT='Could not open file.'
+
+# Runs a step that must succeed: step <what> <command...>.
+step() {
+    local what=$1; shift
+    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
+}
+
+# Fills the diskette with noise and keeps a copy: a track left unwritten, or
+# written when nothing may be, then shows up.
+noisy_disk() {
+    head -c "$IMAGE_SIZE" /dev/urandom > "$STARTDISK_DISK"
+    cp "$STARTDISK_DISK" "$WORK/disk.before"
+}
+
+# disk_holds <what> <image file>: the diskette is the image's first bytes.
+disk_holds() {
+    check "$1: diskette size unchanged" "$IMAGE_SIZE" "$(stat -c %s "$STARTDISK_DISK")"
+    check "$1: diskette holds the image's first $IMAGE_SIZE bytes" "" \
+        "$(head -c "$IMAGE_SIZE" "$2" | cmp - "$STARTDISK_DISK" 2>&1 || true)"
+}
+
+disk_untouched() {
+    check "$1: diskette untouched" "" "$(cmp "$WORK/disk.before" "$STARTDISK_DISK" 2>&1 || true)"
+}
+
+# Starts a Create run and takes it through the screens and the confirmation.
+create_run() {
+    start_app "$@"
+    step "documents accepted" accept_document_screens
+    step "confirmation answered with OK" confirm_ok
+}
+
+# The same, with the command line typed into a batch file: Wine would quote
+# or escape arguments given to it, cmd passes the line on as it stands.
+create_run_typed() {
+    printf '@%s %s\r\n' "$(winepath -w "$EXE")" "$1" > "$WORK/run.bat"
+    WINEDEBUG=-all,+debugstr wine cmd /c run.bat 2>"$WORK/debug.log" &
+    APP_PID=$!
+    step "documents accepted" accept_document_screens
+    step "confirmation answered with OK" confirm_ok
+}
+
+# A finished write on the 9x family ends with the closing screen; Reboot
+# Later there deletes nothing and restarts nothing.
+end_successful_run() {
+    local what=$1 family=$2
+    if [ "$family" = 9x ]; then
+        if wait_text "$APP_TITLE" 2 "Reboot &Later"; then
+            echo "ok: $what: closing screen"
+            check "$what: closing screen's other button" "Reboot &Now" "$(ui text "$APP_TITLE" 1)"
+            ui click "$APP_TITLE" 2 >/dev/null
+        else
+            echo "FAIL: $what: no closing screen"; failures=$((failures + 1))
+        fi
+    else
+        expect_no_closing_screen "$what"
+    fi
+    expect_exit "$what: exit code 0" 0
+    check "$what: documents kept" "$DOCUMENTS" "$(ls "$WORK"/*.rtf "$WORK"/*.RTF)"
+}
+
+# Watches the run to its end; a closing screen that shows up is a fault,
+# and is answered so that the run can end.
+expect_no_closing_screen() {
+    local i
+    for i in $(seq 100); do
+        kill -0 "$APP_PID" 2>/dev/null || { echo "ok: $1: no closing screen"; return 0; }
+        if [ "$(UIDRIVER_TIMEOUT_MS=0 ui text "$APP_TITLE" 2 2>/dev/null || true)" == "Reboot &Later" ]; then
+            echo "FAIL: $1: closing screen shown"; failures=$((failures + 1))
+            ui click "$APP_TITLE" 2 >/dev/null || true
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "ok: $1: no closing screen"
+}
+
+# Answers a message box after checking its buttons and icon:
+# expect_box <what> <caption> <text> <icon>.
+expect_box() {
+    check "$1: only an OK button" "1" "$(ui msgbox-buttons "$2" 2>&1 || true)"
+    check "$1: icon" "$4" "$(ui msgbox-icon "$2" 2>&1 || true)"
+    expect_ui "$1: \"$3\"" msgbox "$2" "$3" ok
+}
+
+# Ends a run whose image could not be used: nothing written, no closing
+# screen, and the progress window closes by itself.
+end_failed_run() {
+    local what=$1
+    expect_ui "$what: progress window closed" wait-gone "$APP_TITLE"
+    expect_no_closing_screen "$what"
+    expect_exit "$what: exit code 0" 0
+    disk_untouched "$what"
+}
+
+install_documents
+DOCUMENTS="$(ls "$WORK"/*.rtf "$WORK"/*.RTF)"
+
+for family in nt 9x; do
+    use_family "$family"
+
+    echo "# $family: the sample image and patterned images of the exact size and longer"
+    noisy_disk
+    sample_image MYFILE.BIN
+    create_run
+    end_successful_run "$family sample" "$family"
+    disk_holds "$family sample" MYFILE.BIN
+
+    # Images of the exact size, one byte longer, and 2 MB: only the first
+    # 1,474,560 bytes count.
+    for size in "$IMAGE_SIZE" $((IMAGE_SIZE + 1)) 2097152; do
+        noisy_disk
+        head -c "$size" /dev/urandom > MYFILE.BIN
+        create_run
+        end_successful_run "$family $size bytes" "$family"
+        disk_holds "$family $size bytes" MYFILE.BIN
+    done
+
+    echo "# $family: an image one byte short, or empty, is corrupt"
+    for size in $((IMAGE_SIZE - 1)) 0; do
+        noisy_disk
+        head -c "$size" /dev/urandom > MYFILE.BIN
+        create_run
+        expect_box "$family $size bytes" "File Read Error" "$CORRUPT_TEXT" error
+        end_failed_run "$family $size bytes"
+    done
+
+    echo "# $family: a missing image file"
+    noisy_disk
+    rm -f MYFILE.BIN
+    create_run
+    expect_box "$family missing image" "Error" "$CANNOT_OPEN_TEXT" none
+    end_failed_run "$family missing image"
+
+    echo "# $family: -f with a relative path, an absolute one, and one with blanks"
+    # A different image as MYFILE.BIN shows that the named one was used.
+    patterned_image MYFILE.BIN
+    mkdir -p sub abs "my dir"
+    patterned_image sub/img.bin
+    patterned_image abs/img.bin
+    patterned_image "my dir/img.bin"
+
+    noisy_disk
+    create_run -f 'sub\img.bin'
+    end_successful_run "$family -f relative" "$family"
+    disk_holds "$family -f relative" sub/img.bin
+
+    noisy_disk
+    create_run -f "$(winepath -w "$WORK/abs/img.bin")"
+    end_successful_run "$family -f absolute" "$family"
+    disk_holds "$family -f absolute" abs/img.bin
+
+    # The name runs to the end of the command line, blanks and all.
+    noisy_disk
+    create_run_typed '/f my dir\img.bin'
+    end_successful_run "$family /f with blanks" "$family"
+    disk_holds "$family /f with blanks" "my dir/img.bin"
+
+    echo "# $family: quotation marks around the -f path stay part of the name"
+    cp sub/img.bin img.bin
+    noisy_disk
+    create_run_typed '-f "img.bin"'
+    expect_box "$family -f quoted" "Error" "$CANNOT_OPEN_TEXT" none
+    end_failed_run "$family -f quoted"
+
+    echo "# $family: an image file another program holds open"
+    # cmd keeps the redirected file open, without sharing it for writing,
+    # while the command runs.
+    printf '@%s sleep 4000 < MYFILE.BIN\r\n' "$(winepath -w "$UIDRIVER")" > "$WORK/hold.bat"
+    noisy_disk
+    start_app
+    step "documents accepted" accept_document_screens
+    wine cmd /c hold.bat >/dev/null 2>&1 &
+    holder=$!
+    # The file is open once the command it was redirected to runs.
+    for _ in $(seq 100); do
+        pgrep -f 'uidriver\.exe sleep 4000' >/dev/null && break
+        sleep 0.05
+    done
+    step "confirmation answered with OK" confirm_ok
+    expect_box "$family held open" "Error" "$CANNOT_OPEN_TEXT" none
+    end_failed_run "$family held open"
+    wait "$holder" || true
+
+    rm -rf sub abs "my dir" img.bin
+done
+
+finish

@@ -17,6 +17,9 @@ cmake -S "$root" -B "$build" >/dev/null
 cmake --build "$build" --target startdisk uidriver -j"$(nproc)" >/dev/null
 
 export STARTDISK_WINE_ROOT="$build/demo-wine"
+# Without a display, windows are drawn on a virtual desktop, so that the
+# pictures show them with their captions and frames.
+[ -n "$interactive" ] || export STARTDISK_DESKTOP=800x600
 "$root/scripts/wine-setup.sh"
 trap '"$root/scripts/wine-teardown.sh"' EXIT
 . "$root/scripts/wine-env.sh"
@@ -53,12 +56,12 @@ if [ -n "$interactive" ]; then
 fi
 
 pictures="$build/pictures"
-rm -rf "$pictures" && mkdir -p "$pictures"
+mkdir -p "$pictures"
 ui() { wine "$build/tests/uidriver.exe" "$@"; }
 picture() {
-    local window
-    window="$(xdotool search --name "^$2\$" 2>/dev/null | tail -n 1)"
-    import -display "$DISPLAY" -window "${window:-root}" "$pictures/$1.png" 2>/dev/null || true
+    sleep 0.2  # let the window finish painting
+    import -display "$DISPLAY" -window "$(xdotool search --name '^Default - Wine desktop$' | head -n 1)" \
+        "$pictures/$1.png" 2>/dev/null
     echo "  saw \"$2\" -> $pictures/$1.png"
 }
 app="Partition Deletion Application"
@@ -77,13 +80,29 @@ for screen in 2 3 4 5; do
 done
 ui wait "$app" >/dev/null
 picture 6-confirmation "$app"
-ui click "$app" 1
-ui wait-progress "$app" 1001 1 >/dev/null 2>&1 && picture 7-progress "$app" || true
 if [ "$family" = 9x ]; then
+    ui click "$app" 1
+    # The run pauses part way so that the picture catches the bar moving.
+    ui wait-progress "$app" 1001 60 >/dev/null && kill -STOP "$pid" && picture 7-progress "$app"
+    kill -CONT "$pid"
     ui wait "$app" >/dev/null
     ui wait-enabled "$app" 1 >/dev/null
-    picture 8-closing "$app"
+    picture 9-closing "$app"
     ui click "$app" 2   # Reboot Later: keep the documents, no restart
+else
+    # A write-protected diskette first: the retry prompt, then OK once the
+    # protection is gone.
+    chattr +i "$STARTDISK_DISK" 2>/dev/null && protected=yes || protected=
+    ui click "$app" 1
+    if [ -n "$protected" ]; then
+        prompt=$'Disk is either write protected, bad or not in floppy drive.\r\nPlease correct and hit OK to continue or Cancel to abort.'
+        ui msgbox "Error writing to floppy" "$prompt" none >/dev/null
+        picture 8-retry-prompt "Error writing to floppy"
+        chattr -i "$STARTDISK_DISK"
+        ui msgbox "Error writing to floppy" "$prompt" ok >/dev/null
+    fi
+    ui wait-progress "$app" 1001 60 >/dev/null && kill -STOP "$pid" && picture 7-progress "$app"
+    kill -CONT "$pid"
 fi
 rc=0
 wait "$pid" || rc=$?

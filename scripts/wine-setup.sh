@@ -14,7 +14,24 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     # without a 2 s wait; a crash ends the program instead of opening a dialog.
     DISPLAY= wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     DISPLAY= wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    # Wine's own fonts (Tahoma, MS Sans Serif, Marlett for the caption
+    # buttons), so that dialogs look and measure the same on every machine.
+    cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
     wineserver -w
+fi
+
+# A virtual desktop draws every window with its caption and frame, for
+# pictures; STARTDISK_DESKTOP=800x600 asks for one.
+desktop_key='HKCU\Software\Wine\Explorer'
+if [ "${STARTDISK_DESKTOP:-}" != "$(cat "$STARTDISK_WINE_ROOT/desktop" 2>/dev/null)" ]; then
+    if [ -n "${STARTDISK_DESKTOP:-}" ]; then
+        DISPLAY= wine reg add "$desktop_key" /v Desktop /d Default /f >/dev/null 2>&1
+        DISPLAY= wine reg add "$desktop_key\Desktops" /v Default /d "$STARTDISK_DESKTOP" /f >/dev/null 2>&1
+    else
+        DISPLAY= wine reg delete "$desktop_key" /v Desktop /f >/dev/null 2>&1 || true
+    fi
+    wineserver -w
+    echo "${STARTDISK_DESKTOP:-}" > "$STARTDISK_WINE_ROOT/desktop"
 fi
 
 # Drive A: : "a::" is the raw device, "a:" the drive root that VWIN32 needs.

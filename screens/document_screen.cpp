@@ -14,6 +14,8 @@ constexpr const char* kNoFileText = "<path and filename of RTF required>";
 constexpr const char* kNoFileCaption = "No RTF file given";
 constexpr const char* kBadFileText = "Invalid filename.";
 constexpr const char* kBadFileCaption = "Error";
+constexpr const char* kTooLargeText = "The document is too large to show.";
+constexpr const char* kTooLargeCaption = "Error";
 constexpr const char* kNotShownText = "Unable to show agreement properly";
 constexpr const char* kNotShownCaption = "Agreement Dialog Error";
 constexpr const char* kNotAcceptedDebugFormat = "Win error = %d\r\n";
@@ -22,6 +24,10 @@ constexpr const char* kRichEditLibrary = "\\riched32.dll";
 constexpr int kTwipsPerPixel = 15;
 constexpr int kLineWidthMargin = 350;  // twips kept clear of the right edge
 constexpr int kTextSlotSize = 2048;
+// Far above any real agreement or instruction; the rich-edit control needs
+// about a hundred times a document's size in memory and seconds per
+// megabyte, and fails on tens of megabytes.
+constexpr DWORD kMaxDocumentBytes = 1024 * 1024;
 
 // One screen at a time, so one set of state for the process.
 struct DocumentScreenState {
@@ -66,7 +72,7 @@ void LoadDocument(HWND window)
     const DWORD size = GetFileSize(screen.documentFile, nullptr);
     unsigned char* bytes = nullptr;
     DWORD bytesRead = 0;
-    if (size != INVALID_FILE_SIZE && size > 0 && size <= MAXLONG) {
+    if (size != INVALID_FILE_SIZE && size > 0 && size <= kMaxDocumentBytes) {
         bytes = static_cast<unsigned char*>(std::malloc(size));
         if (bytes)
             ReadFile(screen.documentFile, bytes, size, &bytesRead, nullptr);
@@ -129,6 +135,13 @@ int ShowDocumentScreen(HINSTANCE instance, const char* file, const char* title, 
     screen.documentFile = CreateFileA(file, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (screen.documentFile == INVALID_HANDLE_VALUE) {
         MessageBoxA(nullptr, kBadFileText, kBadFileCaption, MB_OK | MB_ICONERROR);
+        return -1;
+    }
+    const DWORD size = GetFileSize(screen.documentFile, nullptr);
+    if (size != INVALID_FILE_SIZE && size > kMaxDocumentBytes) {
+        CloseHandle(screen.documentFile);
+        screen.documentFile = INVALID_HANDLE_VALUE;
+        MessageBoxA(nullptr, kTooLargeText, kTooLargeCaption, MB_OK | MB_ICONERROR);
         return -1;
     }
     screen.instance = instance;

@@ -58,5 +58,5 @@ fi
 
 # Nothing started here may hold on to the caller's output: CTest waits for
 # every process that has its pipes.
-wineserver -p >/dev/null 2>&1 </dev/null
+wineserver -p >/dev/null 2>&1 </dev/null || true  # already running from an earlier setup
 wine cmd /c exit >/dev/null 2>&1 </dev/null || true

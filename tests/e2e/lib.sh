@@ -163,3 +163,61 @@ confirm_ok() {
     wait_text "$APP_TITLE" 1000 "$label" && ui click "$APP_TITLE" 1 >/dev/null ||
         { echo "confirmation not answered" >&2; return 1; }
 }
+
+# --- transfer ---
+# The transfer probe runs the real device layer and transfer loop behind the
+# real progress window. It is held in APP_PID like the program, so that
+# expect_exit and the cleanup work for it too; its report goes to probe.out,
+# its debugger output to debug.log.
+start_probe() {
+    WINEDEBUG=-all,+debugstr wine "$PROBE" "$@" >"$WORK/probe.out" 2>"$WORK/debug.log" &
+    APP_PID=$!
+}
+# probe_value family|result|requests|lastpos|microseconds|sectors
+# (its console output ends lines with CR LF).
+probe_value() {
+    if [ "$1" = sectors ]; then
+        tr -d '\r' <"$WORK/probe.out" | sed -n 's/^sectors=//p'
+    else
+        tr -d '\r' <"$WORK/probe.out" | grep -o "\b$1=[^ ]*" | head -n 1 | cut -d= -f2
+    fi
+}
+# Prints "same", or where two files first differ.
+same_bytes() {
+    local out
+    if out="$(cmp "$1" "$2" 2>&1)"; then echo same; else echo "${out#*: }"; fi
+}
+# Waits until the probe has ended or a message box with that caption is up;
+# prints "ended" or "prompt".
+probe_ended_or_prompt() {
+    local i
+    for i in $(seq 300); do
+        kill -0 "$APP_PID" 2>/dev/null || { echo ended; return; }
+        UIDRIVER_TIMEOUT_MS=0 ui msgbox-buttons "$1" >/dev/null 2>&1 && { echo prompt; return; }
+        sleep 0.05
+    done
+    echo neither
+}
+# Feeds tracks of an image file into the slow_drive pipe, one write per
+# track: feed_image_tracks <file> <first track> <count>.
+feed_image_tracks() {
+    timeout 30 dd if="$1" bs=9216 skip="$2" count="$3" iflag=fullblock status=none >&7 ||
+        echo "feed_image_tracks: the drive did not take the tracks within 30 s" >&2
+}
+# Restarts this prefix's wineserver, ending every program in the prefix; a
+# running server does not notice that the drive root (a:) has gone. The first
+# program after it starts Wine's services, which must not hold our output.
+restart_wineserver() {
+    wineserver -k 2>/dev/null || true
+    wineserver -p >/dev/null 2>&1 </dev/null || true
+    wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+}
+# Drive A: gone altogether (no raw device a::, no drive root a:), and back.
+remove_drive() {
+    rm -f "$WINEPREFIX/dosdevices/a::" "$WINEPREFIX/dosdevices/a:"
+    restart_wineserver
+}
+restore_drive() {
+    map_disk "$STARTDISK_DISK"
+    ln -sfn "$STARTDISK_WINE_ROOT/drive-a" "$WINEPREFIX/dosdevices/a:"
+}

@@ -1,0 +1,198 @@
+# Failed tracks through the real device layer and transfer loop: the prompt,
+# Cancel, and OK once the fault is gone, on the direct path (NT family) and
+# the VWIN32 path (9x family); and Escape in the middle of a transfer.
+. "$(dirname "$0")/lib.sh"
+
+DIRECT_CAPTION="Error writing to floppy"
+VWIN32_CAPTION="Floppy Disk Error"
+VWIN32_DEBUG_LINE='Error writing to floppy\r\n'
+ALL_TRACKS="$(seq -s' ' 0 18 2862)"
+
+# A removed drive needs the wineserver restarted once it is back.
+DRIVE_REMOVED=""
+trap '[ -z "$DRIVE_REMOVED" ] || { restore_drive; restart_wineserver; }; cleanup' EXIT
+
+patterned_image image.bin
+
+# The prompt for a failed track as the user sees it: expect_prompt <what> <caption> <bar position>.
+# Returns 1 when no prompt came.
+expect_prompt() {
+    local what=$1 caption=$2 pos=$3
+    if ! ui msgbox "$caption" "$FAILED_TRACK_TEXT" none >/dev/null; then
+        echo "FAIL: $what: prompt \"$caption\" with its text"; failures=$((failures + 1))
+        return 1
+    fi
+    echo "ok: $what: prompt \"$caption\" with its text"
+    check "$what: error icon" error "$(ui msgbox-icon "$caption")"
+    check "$what: OK and Cancel" "1 2" "$(ui msgbox-buttons "$caption")"
+    check "$what: owned by the progress window, which it disables" "disabled visible" "$(ui state "$APP_TITLE" 0)"
+    check "$what: bar range 0 to 160, at $pos" "0 160 $pos" "$(ui progress "$APP_TITLE" 1001)"
+}
+
+# A write whose first track fails, answered with Cancel:
+# cancel_case <what> <caption> <debugger output by the time the prompt is up>.
+cancel_case() {
+    local what="$1, Cancel" caption=$2 debug=$3
+    start_probe write image.bin
+    if expect_prompt "$what" "$caption" 0; then
+        check "$what: debugger output before the prompt" "$debug" "$(debug_lines)"
+        expect_ui "$what: pressed" msgbox "$caption" "$FAILED_TRACK_TEXT" cancel
+    fi
+    expect_exit "$what: the transfer ends as failed" 1
+    check "$what: result" 0 "$(probe_value result)"
+    check "$what: one request, track 0, none after it" "1: 0" "$(probe_value requests): $(probe_value sectors)"
+    check "$what: bar still at 0" 0 "$(probe_value lastpos)"
+}
+
+# A write whose first track fails, answered with OK once the fault has been
+# removed: the same track again, then the rest.
+# retry_case <what> <caption> <command that removes the fault> <diskette file>
+retry_case() {
+    local what="$1, OK" caption=$2 fix=$3 disk=$4
+    start_probe write image.bin
+    if ui msgbox "$caption" "$FAILED_TRACK_TEXT" none >/dev/null; then
+        $fix
+        expect_ui "$what: pressed once the fault is gone" msgbox "$caption" "$FAILED_TRACK_TEXT" ok
+        if [ "$(probe_ended_or_prompt "$caption")" = prompt ]; then
+            echo "FAIL: $what: the retried track failed again although the fault is gone"
+            failures=$((failures + 1))
+            ui msgbox "$caption" "$FAILED_TRACK_TEXT" cancel >/dev/null || true
+            expect_exit "$what: Cancel on the repeated prompt still ends it" 1
+            return
+        fi
+    else
+        echo "FAIL: $what: no prompt"; failures=$((failures + 1))
+        $fix
+    fi
+    expect_exit "$what: the transfer completes" 0
+    check "$what: the failed track again, then the rest" "161: 0 $ALL_TRACKS" "$(probe_value requests): $(probe_value sectors)"
+    check "$what: bar at the last track" 159 "$(probe_value lastpos)"
+    check "$what: the diskette holds the image byte for byte" same "$(same_bytes image.bin "$disk")"
+}
+
+# A write whose first track fails on a device that did open. OK retries the
+# same track on the same handle. On a real drive that handle reaches the
+# diskette the user has just put right; Wine ties it to the file it opened,
+# so here the retry fails again, and Cancel then ends the transfer.
+# same_handle_case <what> <caption> <command that removes the fault>
+same_handle_case() {
+    local what="$1, OK" caption=$2 fix=$3
+    start_probe write image.bin
+    if ui msgbox "$caption" "$FAILED_TRACK_TEXT" none >/dev/null; then
+        $fix
+        expect_ui "$what: pressed" msgbox "$caption" "$FAILED_TRACK_TEXT" ok
+        expect_prompt "$what: the same track fails again on the same handle" "$caption" 0 &&
+            ui msgbox "$caption" "$FAILED_TRACK_TEXT" cancel >/dev/null
+    else
+        echo "FAIL: $what: no prompt"; failures=$((failures + 1))
+    fi
+    expect_exit "$what: Cancel ends the transfer as failed" 1
+    check "$what: track 0 twice, nothing after it" "2: 0 0" "$(probe_value requests): $(probe_value sectors)"
+}
+
+use_family nt
+
+echo "# direct path, write-protected diskette (the device cannot be opened for writing)"
+touch chattr.check
+if chattr +i chattr.check 2>/dev/null && chattr -i chattr.check; then
+    truncate -s "$IMAGE_SIZE" protected.img
+    map_disk "$WORK/protected.img"
+    protect "$WORK/protected.img"
+    cancel_case "write-protected" "$DIRECT_CAPTION" ""
+    unprotect_copy() { unprotect "$WORK/protected.img"; }
+    retry_case "write-protected" "$DIRECT_CAPTION" unprotect_copy "$WORK/protected.img"
+    map_disk "$STARTDISK_DISK"
+else
+    echo "skip: write-protected diskette: chattr +i does not work here (needs root and a filesystem with the immutable flag)"
+fi
+
+echo "# direct path, failing drive (every write fails)"
+blank_disk
+map_disk /dev/full
+cancel_case "failing drive" "$DIRECT_CAPTION" ""
+map_good_disk() { map_disk "$STARTDISK_DISK"; }
+map_disk /dev/full
+same_handle_case "failing drive" "$DIRECT_CAPTION" map_good_disk
+
+echo "# direct path, no diskette in the drive (the device opens, every request fails)"
+blank_disk
+map_disk "$WORK/no-diskette"
+cancel_case "no diskette" "$DIRECT_CAPTION" ""
+map_disk "$WORK/no-diskette"
+same_handle_case "no diskette" "$DIRECT_CAPTION" map_good_disk
+
+echo "# direct path, no drive at all (the device cannot be opened; reopened for the retry)"
+blank_disk
+DRIVE_REMOVED=1
+remove_drive
+cancel_case "no drive" "$DIRECT_CAPTION" ""
+retry_case "no drive" "$DIRECT_CAPTION" restore_drive "$STARTDISK_DISK"
+
+# Under Wine the VWIN32 services report a failure only for a missing drive.
+echo "# VWIN32 path, no drive at all"
+use_family 9x
+blank_disk
+remove_drive
+cancel_case "9x no drive" "$VWIN32_CAPTION" "$VWIN32_DEBUG_LINE"
+retry_case "9x no drive" "$VWIN32_CAPTION" restore_drive "$STARTDISK_DISK"
+check "9x no drive, OK: one debugger line, for the one failure" "$VWIN32_DEBUG_LINE" "$(debug_lines)"
+restart_wineserver
+DRIVE_REMOVED=""
+
+echo "# direct path, a track that comes back short in the middle of a read; OK reads it again"
+# A write whose first track fails on a device that did open. OK retries the
+# same track on the same handle. On a real drive that handle reaches the
+# diskette the user has just put right; Wine ties it to the file it opened,
+# so here the retry fails again, and Cancel then ends the transfer.
+# same_handle_case <what> <caption> <command that removes the fault>
+same_handle_case() {
+    local what="$1, OK" caption=$2 fix=$3
+    start_probe write image.bin
+    if ui msgbox "$caption" "$FAILED_TRACK_TEXT" none >/dev/null; then
+        $fix
+        expect_ui "$what: pressed" msgbox "$caption" "$FAILED_TRACK_TEXT" ok
+        expect_prompt "$what: the same track fails again on the same handle" "$caption" 0 &&
+            ui msgbox "$caption" "$FAILED_TRACK_TEXT" cancel >/dev/null
+    else
+        echo "FAIL: $what: no prompt"; failures=$((failures + 1))
+    fi
+    expect_exit "$what: Cancel ends the transfer as failed" 1
+    check "$what: track 0 twice, nothing after it" "2: 0 0" "$(probe_value requests): $(probe_value sectors)"
+}
+
+use_family nt
+slow_drive
+rm -f back.bin
+start_probe read back.bin
+feed_image_tracks image.bin 0 10
+printf '%100s' '' >&7
+if expect_prompt "short track 10" "$DIRECT_CAPTION" 9; then
+    feed_image_tracks image.bin 10 100
+    expect_ui "short track 10: OK" msgbox "$DIRECT_CAPTION" "$FAILED_TRACK_TEXT" ok
+    feed_image_tracks image.bin 110 50
+fi
+expect_exit "short track 10: the read completes" 0
+check "short track 10: track 10 asked for again, then the rest" \
+    "$(seq -s' ' 0 18 180) $(seq -s' ' 180 18 2862)" "$(probe_value sectors)"
+check "short track 10: the image read is the diskette's" same "$(same_bytes image.bin back.bin)"
+exec 7>&-
+
+for family in nt 9x; do
+    echo "# $family: Escape on the progress window stops the transfer after the current track, as failed"
+    use_family "$family"
+    slow_drive
+    start_probe read back.bin
+    feed_tracks 10
+    ui wait-progress "$APP_TITLE" 1001 9 >/dev/null
+    ui key "$APP_TITLE" escape
+    expect_ui "$family Escape: the progress window is hidden" wait-gone "$APP_TITLE"
+    # More tracks than needed: a loop that went on would ask for them.
+    feed_tracks 5
+    expect_exit "$family Escape: the transfer ends as failed" 1
+    check "$family Escape: result" 0 "$(probe_value result)"
+    check "$family Escape: the current track finished, no other begun" "$(seq -s' ' 0 18 180)" "$(probe_value sectors)"
+    check "$family Escape: bar at the last track moved" 10 "$(probe_value lastpos)"
+    exec 7>&-
+done
+
+finish

@@ -39,6 +39,7 @@ const char kUsage[] =
     "  wait-enabled <win> <id>        wait until the control is enabled\n"
     "  wait-progress <win> <id> <n>   wait until the progress position is >= n\n"
     "  sleep <ms>\n"
+    "  hold <path> <ms>               open the file sharing it with nobody; keep it <ms>\n"
     "Waits poll every 20 ms; timeout UIDRIVER_TIMEOUT_MS (default 10000).\n";
 
 const int kExitOk = 0;
@@ -476,7 +477,7 @@ const Spec kSpecs[] = {
     {"wait", 1},        {"wait-gone", 1},      {"exists", 1},         {"text", 2},       {"state", 2},
     {"class", 2},       {"click", 2},          {"key", 2},            {"close", 1},      {"msgbox", 3},
     {"msgbox-icon", 1}, {"msgbox-buttons", 1}, {"progress", 2},       {"scroll", 3},     {"firstline", 2},
-    {"wait-enabled", 2}, {"wait-progress", 3}, {"sleep", 1},
+    {"wait-enabled", 2}, {"wait-progress", 3}, {"sleep", 1},  {"hold", 2},
 };
 
 // Checks names, counts and numeric arguments before anything runs, so a typo
@@ -524,6 +525,10 @@ bool validate(const Command& c, std::string* err) {
         *err = "wait-progress: bad position " + quote(c.args[3]);
         return false;
     }
+    if (n == "hold" && !parseInt(c.args[2], 0, 0x7FFFFFFF, &v)) {
+        *err = "hold: bad milliseconds " + quote(c.args[2]);
+        return false;
+    }
     if (n == "sleep" && !parseInt(c.args[1], 0, 0x7FFFFFFF, &v)) {
         *err = "sleep: bad milliseconds " + quote(c.args[1]);
         return false;
@@ -554,6 +559,17 @@ bool run(const Command& c, std::string* out, bool* hasOut) {
 
     if (n == "sleep") {
         Sleep(static_cast<DWORD>(std::strtol(a[1].c_str(), nullptr, 10)));
+        return true;
+    }
+    if (n == "hold") {
+        // Another program that has the file open and shares it with nobody.
+        HANDLE file = CreateFileA(a[1].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return fail("cannot open " + quote(a[1]) + ", error " + std::to_string(GetLastError()));
+        std::fputs("held\n", stdout);
+        std::fflush(stdout);
+        Sleep(static_cast<DWORD>(std::strtol(a[2].c_str(), nullptr, 10)));
+        CloseHandle(file);
         return true;
     }
     if (n == "wait") {

@@ -69,8 +69,8 @@ end_successful_run() {
 # Watches the run to its end; a closing screen that shows up is a fault,
 # and is answered so that the run can end.
 expect_no_closing_screen() {
-    local i
-    for i in $(seq 100); do
+    local _
+    for _ in $(seq 100); do
         kill -0 "$APP_PID" 2>/dev/null || { echo "ok: $1: no closing screen"; return 0; }
         if [ "$(UIDRIVER_TIMEOUT_MS=0 ui text "$APP_TITLE" 2 2>/dev/null || true)" == "Reboot &Later" ]; then
             echo "FAIL: $1: closing screen shown"; failures=$((failures + 1))
@@ -84,8 +84,13 @@ expect_no_closing_screen() {
 
 # Answers a message box after checking its buttons and icon:
 # expect_box <what> <caption> <text> <icon>.
+# A missing box costs one wait, not one per check.
 expect_box() {
-    check "$1: only an OK button" "1" "$(ui msgbox-buttons "$2" 2>&1 || true)"
+    local buttons
+    if ! buttons="$(ui msgbox-buttons "$2" 2>&1)"; then
+        echo "FAIL: $1: no \"$2\" box"; failures=$((failures + 1)); return 0
+    fi
+    check "$1: only an OK button" "1" "$buttons"
     check "$1: icon" "$4" "$(ui msgbox-icon "$2" 2>&1 || true)"
     expect_ui "$1: \"$3\"" msgbox "$2" "$3" ok
 }
@@ -132,7 +137,13 @@ for family in nt 9x; do
         end_failed_run "$family $size bytes"
     done
 
-    echo "# $family: a missing image file"
+    echo "# $family: a missing image file, and -f with no name after it"
+    patterned_image MYFILE.BIN
+    noisy_disk
+    create_run -f
+    expect_box "$family empty name" "Error" "$CANNOT_OPEN_TEXT" none
+    end_failed_run "$family empty name"
+
     noisy_disk
     rm -f MYFILE.BIN
     create_run
@@ -171,9 +182,10 @@ for family in nt 9x; do
     end_failed_run "$family -f quoted"
 
     echo "# $family: an image file another program holds open"
-    # cmd keeps the redirected file open, without sharing it for writing,
-    # while the command runs.
-    printf '@%s sleep 4000 < MYFILE.BIN\r\n' "$(winepath -w "$UIDRIVER")" > "$WORK/hold.bat"
+    # cmd keeps the file it appends output to open for writing while the
+    # command runs; that command writes nothing.
+    printf '@%s sleep 4000 >> MYFILE.BIN\r\n' "$(winepath -w "$UIDRIVER")" > "$WORK/hold.bat"
+    cp MYFILE.BIN "$WORK/image.before"
     noisy_disk
     start_app
     step "documents accepted" accept_document_screens
@@ -188,6 +200,7 @@ for family in nt 9x; do
     expect_box "$family held open" "Error" "$CANNOT_OPEN_TEXT" none
     end_failed_run "$family held open"
     wait "$holder" || true
+    check "$family held open: image untouched" "" "$(cmp "$WORK/image.before" MYFILE.BIN 2>&1 || true)"
 
     rm -rf sub abs "my dir" img.bin
 done

@@ -1,0 +1,177 @@
+# Capture runs (-r) on both families: the image file must end up holding
+# exactly the diskette, whatever was there before, and a capture that fails
+# must leave an existing image file as it was and no temporary file behind.
+. "$(dirname "$0")/lib.sh"
+
+CANNOT_OPEN_TEXT='Could not open file.'
+DONE_TEXT='Diskette image has been created.'
+
+step() {
+    local what=$1; shift
+    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
+}
+
+# A diskette of noise, with a copy to show that a capture never writes it.
+noisy_disk() {
+    head -c "$IMAGE_SIZE" /dev/urandom > "$STARTDISK_DISK"
+    cp "$STARTDISK_DISK" "$WORK/disk.before"
+}
+
+# Starts a capture and answers the confirmation; no document screen may
+# come first, although the documents are there.
+capture_run() {
+    start_app "$@"
+    expect_ui "confirmation shown" wait "$APP_TITLE"
+    check "no document screen" "" \
+        "$(UIDRIVER_TIMEOUT_MS=0 ui exists "$APP_TITLE Screen 1 of 5" 2>/dev/null || true)"
+    step "confirmation answered with OK" confirm_ok
+}
+
+# image_is_disk <what> <file>: the file is the diskette, byte for byte, and
+# the diskette was only read.
+image_is_disk() {
+    check "$1: image size" "$IMAGE_SIZE" "$(stat -c %s "$2" 2>&1 || true)"
+    check "$1: image equals the diskette" "" "$(cmp "$2" "$STARTDISK_DISK" 2>&1 || true)"
+    check "$1: diskette only read" "" "$(cmp "$WORK/disk.before" "$STARTDISK_DISK" 2>&1 || true)"
+}
+
+# no_temporary_files <what> <folder...>: the save leaves no "sdk*.tmp" behind.
+no_temporary_files() {
+    local what=$1 folder found=""; shift
+    for folder in "$@"; do found+=$(find "$WORK/$folder" -maxdepth 1 -iname 'sdk*.tmp' -print -delete); done
+    check "$what: no temporary file" "" "$found"
+}
+
+expect_done_box() {
+    local buttons
+    if ! buttons="$(ui msgbox-buttons "Utility Complete" 2>&1)"; then
+        echo "FAIL: $1: no completion box"; failures=$((failures + 1)); return 0
+    fi
+    check "$1: completion buttons" "1" "$buttons"
+    check "$1: completion icon" information "$(ui msgbox-icon "Utility Complete" 2>&1 || true)"
+    expect_ui "$1: \"$DONE_TEXT\"" msgbox "Utility Complete" "$DONE_TEXT" ok
+}
+
+# A capture whose image could not be saved: the box, then no completion.
+expect_cannot_save() {
+    local buttons
+    if buttons="$(ui msgbox-buttons "Error" 2>&1)"; then
+        check "$1: error box buttons" "1" "$buttons"
+        check "$1: error box icon" none "$(ui msgbox-icon "Error" 2>&1 || true)"
+        expect_ui "$1: \"$CANNOT_OPEN_TEXT\"" msgbox "Error" "$CANNOT_OPEN_TEXT" ok
+    else
+        echo "FAIL: $1: no \"Error\" box"; failures=$((failures + 1))
+    fi
+    expect_no_window "Utility Complete" 1000
+    expect_exit "$1: exit code 0" 0
+}
+
+# The full-folder case mounts a small file system inside the work folder.
+trap 'umount "$WORK/full" 2>/dev/null || true; cleanup' EXIT
+
+install_documents
+
+for family in nt 9x; do
+    use_family "$family"
+
+    echo "# $family: capture into a new file, over a longer one and over a shorter one"
+    noisy_disk
+    rm -f MYFILE.BIN
+    capture_run -r
+    expect_done_box "$family new file"
+    expect_exit "$family new file: exit code 0" 0
+    image_is_disk "$family new file" MYFILE.BIN
+
+    # 2 MB of other bytes: the tail past the diskette's size must not survive.
+    noisy_disk
+    head -c 2097152 /dev/urandom > MYFILE.BIN
+    capture_run -r
+    expect_done_box "$family over a longer file"
+    expect_exit "$family over a longer file: exit code 0" 0
+    image_is_disk "$family over a longer file" MYFILE.BIN
+
+    # In a subfolder, so the temporary file goes beside the target there.
+    noisy_disk
+    mkdir -p sub
+    head -c 1000 /dev/urandom > sub/short.bin
+    capture_run -r -f 'sub\short.bin'
+    expect_done_box "$family over a shorter file"
+    expect_exit "$family over a shorter file: exit code 0" 0
+    image_is_disk "$family over a shorter file" sub/short.bin
+    no_temporary_files "$family after success" . sub
+
+    echo "# $family: a folder that does not exist, or no name: the whole diskette is read, then the save fails"
+    for name in 'nodir\x.bin' ''; do
+        what="$family ${name:-no name}"
+        noisy_disk
+        before="$(find "$WORK" | sort)"
+        capture_run -r -f ${name:+"$name"}
+        if ui msgbox-buttons "Error" >/dev/null 2>&1; then
+            # The box comes before the progress window closes; the bar
+            # stands at the last track (159, or 160 counting finished ones).
+            bar="$(ui progress "$APP_TITLE" 1001 2>&1 || true)"
+            check "$what: every track read first" yes "$([[ "$bar" =~ ^0\ 160\ (159|160)$ ]] && echo yes || echo "$bar")"
+        fi
+        expect_cannot_save "$what"
+        check "$what: nothing created" "$before" "$(find "$WORK" | sort)"
+    done
+
+    echo "# $family: an existing image that cannot be replaced is kept"
+    noisy_disk
+    patterned_image MYFILE.BIN
+    cp MYFILE.BIN "$WORK/image.before"
+    protect MYFILE.BIN 2>/dev/null || true
+    if [[ "$(lsattr MYFILE.BIN 2>/dev/null | cut -d' ' -f1)" == *i* ]]; then
+        capture_run -r
+        expect_cannot_save "$family protected image"
+        unprotect MYFILE.BIN
+        check "$family protected image: image untouched" "" "$(cmp "$WORK/image.before" MYFILE.BIN 2>&1 || true)"
+        no_temporary_files "$family protected image" .
+    else
+        echo "skip: $family protected image (chattr needs root)"
+    fi
+
+    # A folder by the target's name cannot be replaced by the image either.
+    noisy_disk
+    mkdir -p taken
+    capture_run -r -f taken
+    expect_cannot_save "$family folder as target"
+    check "$family folder as target: still a folder" "" "$(test -d taken || echo gone)"
+    no_temporary_files "$family folder as target" . taken
+
+    # A folder too small for the image: the temporary file cannot be written
+    # whole, and the small image already there stays.
+    if mkdir -p full && mount -t tmpfs -o size=1m tmpfs full 2>/dev/null; then
+        noisy_disk
+        head -c 1000 /dev/urandom > full/img.bin
+        cp full/img.bin "$WORK/image.before"
+        capture_run -r -f 'full\img.bin'
+        expect_cannot_save "$family full folder"
+        check "$family full folder: image untouched" "" "$(cmp "$WORK/image.before" full/img.bin 2>&1 || true)"
+        no_temporary_files "$family full folder" full
+        umount full
+    else
+        echo "skip: $family full folder (no tmpfs mount here)"
+    fi
+
+    rm -rf sub taken full
+done
+
+echo "# nt: a capture abandoned at a failed track keeps the existing image"
+# A dangling raw device opens but fails every read. The 9x path fails only
+# on a missing drive, which the running wineserver would not notice.
+use_family nt
+noisy_disk
+patterned_image MYFILE.BIN
+cp MYFILE.BIN "$WORK/image.before"
+map_disk "$WORK/no-such-diskette"
+capture_run -r
+expect_ui "failed track prompt, answered Cancel" msgbox "Error writing to floppy" "$FAILED_TRACK_TEXT" cancel
+expect_no_window "Utility Complete" 1000
+expect_no_window "Error" 300
+expect_exit "abandoned capture: exit code 0" 0
+map_disk "$STARTDISK_DISK"
+check "abandoned capture: image untouched" "" "$(cmp "$WORK/image.before" MYFILE.BIN 2>&1 || true)"
+no_temporary_files "abandoned capture" .
+
+finish

@@ -6,17 +6,6 @@
 CANNOT_OPEN_TEXT='Could not open file.'
 DONE_TEXT='Diskette image has been created.'
 
-step() {
-    local what=$1; shift
-    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
-
-# A diskette of noise, with a copy to show that a capture never writes it.
-noisy_disk() {
-    head -c "$IMAGE_SIZE" /dev/urandom > "$STARTDISK_DISK"
-    cp "$STARTDISK_DISK" "$WORK/disk.before"
-}
-
 # Starts a capture and answers the confirmation; no document screen may
 # come first, although the documents are there.
 capture_run() {

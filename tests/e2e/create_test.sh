@@ -6,19 +6,6 @@
 CORRUPT_TEXT='Disk Image is corrupt...unable to create disk.'
 CANNOT_OPEN_TEXT='Could not open file.'
 
-# Runs a step that must succeed: step <what> <command...>.
-step() {
-    local what=$1; shift
-    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
-
-# Fills the diskette with noise and keeps a copy: a track left unwritten, or
-# written when nothing may be, then shows up.
-noisy_disk() {
-    head -c "$IMAGE_SIZE" /dev/urandom > "$STARTDISK_DISK"
-    cp "$STARTDISK_DISK" "$WORK/disk.before"
-}
-
 # disk_holds <what> <image file>: the diskette is the image's first bytes.
 disk_holds() {
     check "$1: diskette size unchanged" "$IMAGE_SIZE" "$(stat -c %s "$STARTDISK_DISK")"

@@ -19,6 +19,7 @@ failures=0
 IMMUTABLE_FILES=()
 
 cleanup() {
+    set +e  # every step below must run, even after a failed one
     [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null && wait "$APP_PID" 2>/dev/null
     for f in "${IMMUTABLE_FILES[@]}"; do chattr -i "$f" 2>/dev/null; done
     ln -sfn "$STARTDISK_DISK" "$WINEPREFIX/dosdevices/a::"
@@ -55,6 +56,12 @@ expect_no_window() {
     fi
 }
 
+# Runs a step that must succeed: step <what> <command...>.
+step() {
+    local what=$1; shift
+    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
+}
+
 finish() {
     if [ "$failures" -ne 0 ]; then echo "$failures check(s) failed"; exit 1; fi
     echo "all checks passed"
@@ -72,6 +79,12 @@ use_family() {
     done
 }
 
+# Fills the diskette with noise and keeps a copy in disk.before: a track left
+# unwritten, or written when nothing may be, then shows up.
+noisy_disk() {
+    head -c "$IMAGE_SIZE" /dev/urandom > "$STARTDISK_DISK"
+    cp "$STARTDISK_DISK" "$WORK/disk.before"
+}
 blank_disk() { rm -f "$STARTDISK_DISK"; truncate -s "$IMAGE_SIZE" "$STARTDISK_DISK"; }
 # Points drive A:'s raw device somewhere else: another diskette, /dev/full, nothing.
 map_disk() { ln -sfn "$1" "$WINEPREFIX/dosdevices/a::"; }

@@ -3,6 +3,8 @@
 . "$(dirname "$0")/lib.sh"
 
 screen() { echo "$APP_TITLE Screen $1 of 5"; }
+# The window that would follow screen n-1: screen n, or after the fifth the confirmation.
+window_after() { if [ "$1" -lt 5 ]; then screen $(($1 + 1)); else echo "$APP_TITLE"; fi; }
 
 SEEN_PROMPT='If you have read and understand these instructions, press continue.'
 HEADINGS=(
@@ -45,13 +47,13 @@ accept_through() {
 
 # The "Win error = N\r\n" lines written for screens that were not accepted.
 not_accepted_lines() { debug_lines | grep -cE '^Win error = -?[0-9]+\\r\\n$' || true; }
+other_debug_lines() { debug_lines | grep -vE '^Win error = -?[0-9]+\\r\\n$' || true; }
 # The document screens visible now, by number.
 shown_screens() {
     local n
     for n in 1 2 3 4 5; do UIDRIVER_TIMEOUT_MS=0 ui exists "$(screen "$n")" >/dev/null 2>&1 && printf '%s ' "$n"; done
     return 0
 }
-other_debug_lines() { debug_lines | grep -vE '^Win error = -?[0-9]+\\r\\n$' || true; }
 
 echo "# the five screens in order: texts byte for byte, each document shown, then the confirmation"
 install_documents
@@ -98,11 +100,7 @@ for way in 1:click 2:close 3:escape 4:click 5:close; do
     escape) ui key "$(screen "$n")" escape ;;
     close) ui close "$(screen "$n")" ;;
     esac
-    if [ "$n" -lt 5 ]; then
-        expect_no_window "$(screen $((n + 1)))" 500
-    else
-        expect_no_window "$APP_TITLE" 500
-    fi
+    expect_no_window "$(window_after "$n")" 500
     expect_exit "screen $n, $how: the run ends with -1" 255
     check "screen $n, $how: one \"Win error = N\\r\\n\" line" 1 "$(not_accepted_lines)"
     check "screen $n, $how: no other debugger line" "" "$(other_debug_lines)"
@@ -122,7 +120,7 @@ for missing in INST002.rtf:2 LA001.RTF:0 INST004.rtf:4; do
     check "$file: OK only" 1 "$(ui msgbox-buttons Error)"
     check "$file: no document screen behind the box" "" "$(shown_screens)"
     expect_ui "$file: \"Invalid filename.\"" msgbox Error 'Invalid filename.' ok
-    expect_no_window "$(screen $((before + 2)))" 300
+    expect_no_window "$(window_after $((before + 1)))" 300
     expect_exit "$file: the run ends with -1" 255
     check "$file: no \"Win error\" line" 0 "$(not_accepted_lines)"
     rm -rf "$file"
@@ -143,10 +141,15 @@ ui click "$(screen 3)" 2
 expect_exit "the run ends with -1 on screen 3" 255
 
 echo "# documents that are not rich text: shown without a crash, and accepted"
+failures_before=$failures
 install_documents
 head -c 4000 /dev/urandom > INST002.rtf
 { printf '{\\rtf1\\ansi '; head -c 4000 /dev/urandom; } > INST003.rtf
 printf 'Plain words, not rich text.\r\nA second line.\r\n' > INST004.rtf
+# Random bytes: kept beside the prefix until the case passes, so that a
+# failure (or a crash that stops the script) can be replayed.
+replay="$STARTDISK_WINE_ROOT/screens-garbage"
+mkdir -p "$replay" && cp INST002.rtf INST003.rtf "$replay/"
 start_app
 accept_through 2
 for n in 3 4 5; do
@@ -159,11 +162,6 @@ done
 expect_ui "the confirmation follows" wait "$APP_TITLE"
 ui click "$APP_TITLE" 2
 expect_exit "the run goes on to the confirmation (-2 when cancelled), no crash" 254
-if [ "$failures" -ne 0 ]; then
-    # Random bytes: keep them so that a failure can be replayed.
-    cp INST002.rtf "$STARTDISK_WINE_ROOT/screens-garbage-INST002.rtf"
-    cp INST003.rtf "$STARTDISK_WINE_ROOT/screens-garbage-INST003.rtf"
-    echo "garbage documents kept in $STARTDISK_WINE_ROOT"
-fi
+if [ "$failures" -eq "$failures_before" ]; then rm -rf "$replay"; else echo "garbage documents kept in $replay"; fi
 
 finish

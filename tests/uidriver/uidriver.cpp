@@ -468,12 +468,12 @@ bool parseInt(const std::string& s, long lo, long hi, long* out) {
     return true;
 }
 
-struct Spec {
+struct CommandShape {
     const char* name;
     int argc;  // arguments after the name
 };
 
-const Spec kSpecs[] = {
+const CommandShape kCommandShapes[] = {
     {"wait", 1},        {"wait-gone", 1},      {"exists", 1},         {"text", 2},       {"state", 2},
     {"class", 2},       {"click", 2},          {"key", 2},            {"close", 1},      {"msgbox", 3},
     {"msgbox-icon", 1}, {"msgbox-buttons", 1}, {"progress", 2},       {"scroll", 3},     {"firstline", 2},
@@ -484,15 +484,15 @@ const Spec kSpecs[] = {
 // in a chain does not leave the program half driven.
 bool validate(const Command& c, std::string* err) {
     const std::string& n = c.args[0];
-    const Spec* spec = nullptr;
-    for (const Spec& s : kSpecs)
-        if (n == s.name) spec = &s;
-    if (!spec) {
+    const CommandShape* shape = nullptr;
+    for (const CommandShape& s : kCommandShapes)
+        if (n == s.name) shape = &s;
+    if (!shape) {
         *err = "unknown command " + quote(n);
         return false;
     }
-    if (static_cast<int>(c.args.size()) - 1 != spec->argc) {
-        *err = n + " takes " + std::to_string(spec->argc) + " argument(s)";
+    if (static_cast<int>(c.args.size()) - 1 != shape->argc) {
+        *err = n + " takes " + std::to_string(shape->argc) + " argument(s)";
         return false;
     }
     long v;

@@ -5,12 +5,14 @@
 #   scripts/demo.sh 9x        the 9x family (VWIN32)
 # With a display the program is yours to click through. Without one, the UI
 # driver goes through the run as a user would and saves a picture of every
-# window it meets in build/pictures/.
+# window it meets in build/pictures/: with no family given, first on the NT
+# family (meeting a write-protected diskette on the way), then on the 9x
+# family, which ends with the closing screen.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${STARTDISK_BUILD_DIR:-$root/build}"
-family="${1:-nt}"
 interactive="${DISPLAY:+yes}"
+if [ -n "$interactive" ]; then families="${1:-nt}"; else families="${1:-nt 9x}"; fi
 
 "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build" >/dev/null
@@ -29,16 +31,21 @@ run="$build/demo-run"
 rm -rf "$run" && mkdir -p "$run"
 cp "$root"/samples/*.rtf "$root"/samples/*.RTF "$run/"
 "$root/scripts/make-sample-image.sh" "$run/MYFILE.BIN"
-rm -f "$STARTDISK_DISK" && truncate -s 1474560 "$STARTDISK_DISK"
-key='HKCU\Software\Wine\AppDefaults\startdisk.exe'
-if [ "$family" = 9x ]; then
-    wine reg add "$key" /v Version /d win98 /f >/dev/null 2>&1
-else
-    wine reg delete "$key" /f >/dev/null 2>&1 || true
-fi
 cd "$run"
 
+# A blank diskette in drive A:, and the family Wine reports to the program.
+prepare() {
+    local key='HKCU\Software\Wine\AppDefaults\startdisk.exe'
+    rm -f "$STARTDISK_DISK" && truncate -s 1474560 "$STARTDISK_DISK"
+    if [ "$1" = 9x ]; then
+        wine reg add "$key" /v Version /d win98 /f >/dev/null 2>&1
+    else
+        wine reg delete "$key" /f >/dev/null 2>&1 || true
+    fi
+}
+
 report() {
+    echo "startdisk.exe ended with exit code $1."
     if cmp -s MYFILE.BIN "$STARTDISK_DISK"; then
         echo "The virtual diskette ($STARTDISK_DISK) now holds MYFILE.BIN byte for byte."
     else
@@ -48,10 +55,10 @@ report() {
 }
 
 if [ -n "$interactive" ]; then
+    prepare "$families"
     rc=0
     wine "$build/startdisk.exe" || rc=$?
-    echo "startdisk.exe ended with exit code $rc."
-    report
+    report "$rc"
     exit
 fi
 
@@ -65,46 +72,50 @@ picture() {
     echo "  saw \"$2\" -> $pictures/$1.png"
 }
 app="Partition Deletion Application"
+prompt=$'Disk is either write protected, bad or not in floppy drive.\r\nPlease correct and hit OK to continue or Cancel to abort.'
 
-wine "$build/startdisk.exe" &
-pid=$!
-ui wait "$app Screen 1 of 5" >/dev/null
-picture 1-licence "$app Screen 1 of 5"
-ui scroll "$app Screen 1 of 5" 9000 bottom
-ui wait-enabled "$app Screen 1 of 5" 1
-ui click "$app Screen 1 of 5" 1
-for screen in 2 3 4 5; do
-    ui wait "$app Screen $screen of 5" >/dev/null
-    picture "$screen-instructions" "$app Screen $screen of 5"
-    ui click "$app Screen $screen of 5" 1
-done
-ui wait "$app" >/dev/null
-picture 6-confirmation "$app"
-if [ "$family" = 9x ]; then
-    ui click "$app" 1
-    # The run pauses part way so that the picture catches the bar moving.
-    ui wait-progress "$app" 1001 60 >/dev/null && kill -STOP "$pid" && picture 7-progress "$app"
-    kill -CONT "$pid"
+# The whole run as a user goes through it: act_as_user nt|9x
+act_as_user() {
+    local family=$1 pid rc=0 protected=
+    echo "A Create run on the $family family:"
+    prepare "$family"
+    wine "$build/startdisk.exe" &
+    pid=$!
+    ui wait "$app Screen 1 of 5" >/dev/null
+    picture 1-licence "$app Screen 1 of 5"
+    ui scroll "$app Screen 1 of 5" 9000 bottom
+    ui wait-enabled "$app Screen 1 of 5" 1
+    ui click "$app Screen 1 of 5" 1
+    for screen in 2 3 4 5; do
+        ui wait "$app Screen $screen of 5" >/dev/null
+        picture "$screen-instructions" "$app Screen $screen of 5"
+        ui click "$app Screen $screen of 5" 1
+    done
     ui wait "$app" >/dev/null
-    ui wait-enabled "$app" 1 >/dev/null
-    picture 9-closing "$app"
-    ui click "$app" 2   # Reboot Later: keep the documents, no restart
-else
-    # A write-protected diskette first: the retry prompt, then OK once the
-    # protection is gone.
-    chattr +i "$STARTDISK_DISK" 2>/dev/null && protected=yes || protected=
+    picture 6-confirmation "$app"
+    # On the NT family the diskette is write-protected at first: the retry
+    # prompt, then OK once the protection is gone.
+    [ "$family" = nt ] && chattr +i "$STARTDISK_DISK" 2>/dev/null && protected=yes
     ui click "$app" 1
     if [ -n "$protected" ]; then
-        prompt=$'Disk is either write protected, bad or not in floppy drive.\r\nPlease correct and hit OK to continue or Cancel to abort.'
         ui msgbox "Error writing to floppy" "$prompt" none >/dev/null
         picture 8-retry-prompt "Error writing to floppy"
         chattr -i "$STARTDISK_DISK"
         ui msgbox "Error writing to floppy" "$prompt" ok >/dev/null
     fi
+    # The run pauses part way so that the picture catches the bar moving.
     ui wait-progress "$app" 1001 60 >/dev/null && kill -STOP "$pid" && picture 7-progress "$app"
     kill -CONT "$pid"
-fi
-rc=0
-wait "$pid" || rc=$?
-echo "startdisk.exe ended with exit code $rc."
-report
+    if [ "$family" = 9x ]; then
+        ui wait "$app" >/dev/null
+        ui wait-enabled "$app" 1 >/dev/null
+        picture 9-closing "$app"
+        ui click "$app" 2   # Reboot Later: keep the documents, no restart
+    fi
+    wait "$pid" || rc=$?
+    report "$rc"
+}
+
+for family in $families; do
+    act_as_user "$family"
+done

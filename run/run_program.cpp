@@ -22,14 +22,19 @@ bool IsAnsiLeadByte(unsigned char byte)
     return IsDBCSLeadByte(byte) != FALSE;
 }
 
+// Shows one row of the screen table; 0 when it was accepted.
+int ShowScreen(HINSTANCE instance, int row, bool mustReadToEnd)
+{
+    const ScreenSpec& screen = ScreenTable[row];
+    return ShowDocumentScreen(instance, screen.file, screen.title, screen.heading, screen.prompt,
+                              screen.acceptLabel, screen.declineLabel, mustReadToEnd);
+}
+
 bool ShowPreTransferScreens(HINSTANCE instance)
 {
-    for (int row = 0; row < kPreTransferScreenCount; ++row) {
-        const ScreenSpec& screen = ScreenTable[row];
-        if (ShowDocumentScreen(instance, screen.file, screen.title, screen.heading, screen.prompt,
-                               screen.acceptLabel, screen.declineLabel, row == kLicenceScreen) != 0)
+    for (int row = 0; row < kPreTransferScreenCount; ++row)
+        if (ShowScreen(instance, row, row == kLicenceScreen) != 0)
             return false;
-    }
     return true;
 }
 
@@ -52,9 +57,7 @@ int RunMessageLoop(HWND progressWindow)
 
 void FinishCreateRun(HINSTANCE instance)
 {
-    const ScreenSpec& closing = ScreenTable[kClosingScreen];
-    if (ShowDocumentScreen(instance, closing.file, closing.title, closing.heading, closing.prompt,
-                           closing.acceptLabel, closing.declineLabel, false) != 0)
+    if (ShowScreen(instance, kClosingScreen, false) != 0)
         return;
     for (int row = 0; row < kDeletedScreenCount; ++row)
         DeleteFileA(ScreenTable[row].file);

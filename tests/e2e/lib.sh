@@ -41,11 +41,6 @@ check() {
     fi
 }
 
-# Runs a uidriver command that must succeed.
-expect_ui() {
-    local what=$1; shift
-    if ui "$@" >/dev/null; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
 
 # Passes when the window does not appear within a short time.
 expect_no_window() {
@@ -61,6 +56,10 @@ step() {
     local what=$1; shift
     if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
 }
+
+# Runs a uidriver command that must succeed: expect_ui <what> <command...>.
+quiet_ui() { ui "$@" >/dev/null; }
+expect_ui() { local what=$1; shift; step "$what" quiet_ui "$@"; }
 
 finish() {
     if [ "$failures" -ne 0 ]; then echo "$failures check(s) failed"; exit 1; fi

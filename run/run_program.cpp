@@ -1,11 +1,10 @@
 // The whole run: screens, confirmation, transfer, and its end.
 #include "run/run_state.h"
 
-#include <commctrl.h>
-
 #include "resources/resource.h"
 #include "run/command_line.h"
 #include "run/screen_table.h"
+#include "run/system_library.h"
 
 namespace {
 
@@ -16,6 +15,19 @@ constexpr const char* kWorkerNotStartedCaption = "Partition Deletion Application
 
 constexpr UINT kRestartFlags = EWX_REBOOT;
 constexpr DWORD kRestartReserved = 4;
+
+constexpr const char* kCommonControlsLibrary = "comctl32.dll";
+
+// Registers the progress bar's class before any window is made. The library
+// is taken from the system folder rather than imported, which would let a
+// copy beside the program load first; it stays loaded for the whole run.
+void RegisterCommonControls()
+{
+    using InitCommonControlsProc = void(WINAPI*)();
+    const HMODULE commonControls = LoadSystemLibrary(kCommonControlsLibrary);
+    if (const auto init = LibraryProc<InitCommonControlsProc>(commonControls, "InitCommonControls"))
+        init();
+}
 
 bool IsAnsiLeadByte(unsigned char byte)
 {
@@ -69,7 +81,7 @@ void FinishCreateRun(HINSTANCE instance)
 int RunProgram(HINSTANCE instance, const char* commandLineTail)
 {
     runState.directDevice = IsDirectDeviceFamily();
-    InitCommonControls();
+    RegisterCommonControls();
 
     const CommandLineOptions options = ParseCommandLine(commandLineTail, IsAnsiLeadByte);
     runState.captureMode = options.captureMode;
@@ -88,8 +100,9 @@ int RunProgram(HINSTANCE instance, const char* commandLineTail)
     runState.progressWindow = progressWindow;
     ShowWindow(progressWindow, SW_SHOW);
 
+    DWORD workerId;  // the 9x family fails CreateThread without somewhere to put it
     runState.workerThread =
-        CreateThread(nullptr, 0, runState.captureMode ? ReadWorker : WriteWorker, nullptr, 0, nullptr);
+        CreateThread(nullptr, 0, runState.captureMode ? ReadWorker : WriteWorker, nullptr, 0, &workerId);
     if (!runState.workerThread) {
         // Without a worker nothing would ever close the progress window.
         const DWORD error = GetLastError();

@@ -2,15 +2,17 @@
 //
 // The program has its own entry point instead of MinGW's start-up code: that
 // code is built for the Pentium Pro and later (it uses CMOV), and would stop
-// the program on the Pentium-class machines the 9x family runs on. The C
-// runtime in msvcrt.dll initialises itself when it is loaded. Nothing here
-// runs static constructors, so every global of the program must be
-// initialised at compile time (the compatibility test checks the exe).
+// the program on the Pentium-class machines the 9x family runs on. It links
+// no C runtime either (see c_runtime.cpp), so nothing runs before this
+// routine: every global of the program must be initialised at compile time
+// (the compatibility test checks the exe).
 #include "run/command_line.h"
 #include "run/run_state.h"
+#include "run/system_library.h"
 
 extern "C" void WinMainCRTStartup()
 {
+    RestrictDllSearchToSystem();
     // The tail is taken from the raw command line so that its quotation
     // marks and trailing blanks stay exactly as typed.
     ExitProcess(static_cast<UINT>(RunProgram(GetModuleHandleA(nullptr), CommandLineTail(GetCommandLineA()))));

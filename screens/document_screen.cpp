@@ -1,10 +1,9 @@
 // One modal screen showing a rich-text file with a heading, a prompt and two buttons.
 #include "screens/document_screen.h"
 
-#include <cstdlib>
-
 #include "resources/resource.h"
 #include "run/run_state.h"
+#include "run/system_library.h"
 
 std::atomic<bool> mustReadToEnd{false};
 
@@ -19,7 +18,7 @@ constexpr const char* kTooLargeCaption = "Error";
 constexpr const char* kNotShownText = "Unable to show agreement properly";
 constexpr const char* kNotShownCaption = "Agreement Dialog Error";
 constexpr const char* kNotAcceptedDebugFormat = "Win error = %d\r\n";
-constexpr const char* kRichEditLibrary = "\\riched32.dll";
+constexpr const char* kRichEditLibrary = "riched32.dll";
 
 constexpr int kTwipsPerPixel = 15;
 constexpr int kLineWidthMargin = 350;  // twips kept clear of the right edge
@@ -43,16 +42,15 @@ struct DocumentScreenState {
 
 DocumentScreenState screen;
 
-// Loaded from the system folder by full path: a bare name would find a DLL
-// planted beside the program first.
-HMODULE LoadRichEdit()
+// The file's size, all 64 bits of it; false when the platform cannot tell.
+bool GetDocumentSize(HANDLE file, ULONGLONG& size)
 {
-    char path[MAX_PATH];
-    const UINT length = GetSystemDirectoryA(path, MAX_PATH);
-    if (length == 0 || length + lstrlenA(kRichEditLibrary) >= MAX_PATH)
-        return nullptr;
-    lstrcatA(path, kRichEditLibrary);
-    return LoadLibraryA(path);
+    DWORD high = 0;
+    const DWORD low = GetFileSize(file, &high);
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
+        return false;
+    size = (static_cast<ULONGLONG>(high) << 32) | low;
+    return true;
 }
 
 void SetLineWidth(HWND window)
@@ -69,19 +67,21 @@ void SetLineWidth(HWND window)
 // streamed; a file that cannot be sized or buffered shows an empty editor.
 void LoadDocument(HWND window)
 {
-    const DWORD size = GetFileSize(screen.documentFile, nullptr);
+    ULONGLONG size = 0;
     unsigned char* bytes = nullptr;
     DWORD bytesRead = 0;
-    if (size != INVALID_FILE_SIZE && size > 0 && size <= kMaxDocumentBytes) {
-        bytes = static_cast<unsigned char*>(std::malloc(size));
+    if (GetDocumentSize(screen.documentFile, size) && size > 0 && size <= kMaxDocumentBytes) {
+        bytes = static_cast<unsigned char*>(
+            VirtualAlloc(nullptr, static_cast<SIZE_T>(size), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
         if (bytes)
-            ReadFile(screen.documentFile, bytes, size, &bytesRead, nullptr);
+            ReadFile(screen.documentFile, bytes, static_cast<DWORD>(size), &bytesRead, nullptr);
     }
     DocumentStreamSource source{bytes, 0, static_cast<LONG>(bytesRead)};
     EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&source), 0, StreamFromBuffer};
     SendDlgItemMessageA(window, IDC_DOC_EDITOR, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&stream));
     SendDlgItemMessageA(window, IDC_DOC_EDITOR, EM_SETMODIFY, FALSE, 0);
-    std::free(bytes);
+    if (bytes)
+        VirtualFree(bytes, 0, MEM_RELEASE);
     CloseHandle(screen.documentFile);
     screen.documentFile = INVALID_HANDLE_VALUE;
 }
@@ -97,7 +97,9 @@ void InitDocumentDialog(HWND window)
     LoadDocument(window);
     if (mustReadToEnd) {
         EnableWindow(GetDlgItem(window, IDOK), FALSE);
-        screen.watcherThread = CreateThread(nullptr, 0, ReadToEndWatcher, GetDlgItem(window, IDC_DOC_EDITOR), 0, nullptr);
+        DWORD watcherId;  // the 9x family fails CreateThread without somewhere to put it
+        screen.watcherThread =
+            CreateThread(nullptr, 0, ReadToEndWatcher, GetDlgItem(window, IDC_DOC_EDITOR), 0, &watcherId);
     }
 }
 
@@ -137,8 +139,8 @@ int ShowDocumentScreen(HINSTANCE instance, const char* file, const char* title, 
         MessageBoxA(nullptr, kBadFileText, kBadFileCaption, MB_OK | MB_ICONERROR);
         return -1;
     }
-    const DWORD size = GetFileSize(screen.documentFile, nullptr);
-    if (size != INVALID_FILE_SIZE && size > kMaxDocumentBytes) {
+    ULONGLONG size = 0;
+    if (GetDocumentSize(screen.documentFile, size) && size > kMaxDocumentBytes) {
         CloseHandle(screen.documentFile);
         screen.documentFile = INVALID_HANDLE_VALUE;
         MessageBoxA(nullptr, kTooLargeText, kTooLargeCaption, MB_OK | MB_ICONERROR);
@@ -151,7 +153,7 @@ int ShowDocumentScreen(HINSTANCE instance, const char* file, const char* title, 
     lstrcpynA(screen.acceptLabel, acceptLabel, kTextSlotSize);
     lstrcpynA(screen.declineLabel, declineLabel, kTextSlotSize);
 
-    HMODULE richEdit = LoadRichEdit();
+    HMODULE richEdit = LoadSystemLibrary(kRichEditLibrary);
     const INT_PTR result =
         DialogBoxParamA(screen.instance, MAKEINTRESOURCEA(IDD_DOCUMENT), nullptr, DocumentDialogProc, 0);
     if (result != IDOK) {

@@ -14,10 +14,12 @@ bool WaitUntilVisible(HWND editor)
     return IsWindowVisible(editor) != FALSE;
 }
 
+// A window that is gone has no rectangle: never at its end.
 bool ScrolledToEnd(HWND editor)
 {
     RECT frame;
-    GetWindowRect(editor, &frame);
+    if (!GetWindowRect(editor, &frame))
+        return false;
     const int height = frame.bottom - frame.top;
     int minimum = 0;
     int maximum = 0;

@@ -7,18 +7,18 @@
 void RecordDiskRequest(TransferDirection direction, int firstSector);
 #endif
 
-namespace {
-
 // Since Vista the NT family refuses raw writes to a mounted volume. Locking
 // and dismounting first makes the writes possible there; older systems
 // simply fail these requests, which changes nothing. The lock ends with the
 // handle.
-void ReleaseVolumeForRawAccess(HANDLE device)
+void ReleaseVolumeForRawAccess(const DiskDevice& device)
 {
     DWORD returned = 0;
-    DeviceIoControl(device, FSCTL_LOCK_VOLUME, nullptr, 0, nullptr, 0, &returned, nullptr);
-    DeviceIoControl(device, FSCTL_DISMOUNT_VOLUME, nullptr, 0, nullptr, 0, &returned, nullptr);
+    DeviceIoControl(device.handle, FSCTL_LOCK_VOLUME, nullptr, 0, nullptr, 0, &returned, nullptr);
+    DeviceIoControl(device.handle, FSCTL_DISMOUNT_VOLUME, nullptr, 0, nullptr, 0, &returned, nullptr);
 }
+
+namespace {
 
 bool TransferDirectTrack(HANDLE device, TransferDirection direction, unsigned char* trackBytes, int firstSector)
 {
@@ -50,7 +50,7 @@ DiskDevice OpenDiskDevice(bool directDevice)
         device.handle = CreateFileA(kDirectDevicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, 0, nullptr);
         if (device.handle != INVALID_HANDLE_VALUE)
-            ReleaseVolumeForRawAccess(device.handle);
+            ReleaseVolumeForRawAccess(device);
     } else {
         device.handle = CreateFileA(kVwin32DevicePath, 0, 0, nullptr, 0, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     }

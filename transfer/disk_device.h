@@ -34,6 +34,10 @@ struct DiskDevice {
 // The open is not checked here: a failed open shows up as a failed first
 // track, so the user gets the usual retry prompt.
 DiskDevice OpenDiskDevice(bool directDevice);
+// Direct path: lets raw requests reach a volume the system has mounted. Done
+// at open, and again before a retry on the same handle, since a diskette
+// inserted meanwhile is mounted afresh.
+void ReleaseVolumeForRawAccess(const DiskDevice& device);
 void FillDiocRegisters(DIOC_REGISTERS& registers, unsigned char* trackBytes, int firstSector);
 // Moves one whole track; on the 9x path the registers must have been filled.
 bool TransferTrack(DiskDevice& device, TransferDirection direction, unsigned char* trackBytes, int firstSector);

@@ -4,8 +4,6 @@
 // progress window.
 #include <windows.h>
 
-#include <cstdlib>
-
 #include "resources/resource.h"
 #include "run/run_state.h"
 #include "transfer/disk_geometry.h"
@@ -28,13 +26,20 @@ constexpr DWORD kWindowMissingExitCode = static_cast<DWORD>(-1);
 // GetTempFileNameA needs room for its own "sdkXXXX.tmp" after the folder.
 constexpr DWORD kTempNameRoom = 14;
 
-// The DiskImage: the whole diskette, zero-filled, in logical sector order.
+// The DiskImage: the whole diskette, zero-filled (as fresh pages always
+// are), in logical sector order.
 unsigned char* AllocateDiskImage()
 {
-    auto* image = static_cast<unsigned char*>(std::calloc(DiskGeometry::imageSize, 1));
+    auto* image = static_cast<unsigned char*>(
+        VirtualAlloc(nullptr, DiskGeometry::imageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
     if (!image)
         MessageBoxA(nullptr, kNoMemoryText, kNoMemoryCaption, MB_OK | MB_ICONERROR);
     return image;
+}
+
+void FreeDiskImage(unsigned char* image)
+{
+    VirtualFree(image, 0, MEM_RELEASE);
 }
 
 HWND ProgressBar()
@@ -94,13 +99,31 @@ bool WriteWholeFile(const char* path, const unsigned char* image)
     return wrote && closed && written == static_cast<DWORD>(DiskGeometry::imageSize);
 }
 
-// MoveFileExA does nothing on the 9x family.
-bool PutInPlace(const char* from, const char* to)
+// Puts the saved file in the image's place. The old image is renamed aside
+// and deleted only once the new one stands in its place; when the new one
+// cannot be moved in, the old one is put back. (MoveFileExA would replace it
+// in one step, but the 9x family does not implement it.)
+bool PutInPlace(const char* saved, const char* folder)
 {
-    if (runState.directDevice)
-        return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != FALSE;
-    DeleteFileA(to);
-    return MoveFileA(from, to) != FALSE;
+    const char* target = runState.imageFileName;
+    const DWORD attributes = GetFileAttributesA(target);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return MoveFileA(saved, target) != FALSE;
+    // Neither is ours to replace: opening them for writing would fail too.
+    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    char aside[MAX_PATH];
+    if (!GetTempFileNameA(folder, kTempFilePrefix, 0, aside))
+        return false;
+    DeleteFileA(aside);  // only its name is wanted, and MoveFileA replaces nothing
+    if (!MoveFileA(target, aside))
+        return false;
+    if (!MoveFileA(saved, target)) {
+        MoveFileA(aside, target);
+        return false;
+    }
+    DeleteFileA(aside);
+    return true;
 }
 
 // The image goes to a new file beside the target first, so that a failed
@@ -108,14 +131,13 @@ bool PutInPlace(const char* from, const char* to)
 bool SaveImage(const unsigned char* image)
 {
     char folder[MAX_PATH];
-    char temporary[MAX_PATH];
-    if (!*runState.imageFileName || !ImageFolder(folder) ||
-        !GetTempFileNameA(folder, kTempFilePrefix, 0, temporary))
+    char saved[MAX_PATH];
+    if (!*runState.imageFileName || !ImageFolder(folder) || !GetTempFileNameA(folder, kTempFilePrefix, 0, saved))
         return false;
-    const bool saved = WriteWholeFile(temporary, image) && PutInPlace(temporary, runState.imageFileName);
-    if (!saved)
-        DeleteFileA(temporary);
-    return saved;
+    const bool inPlace = WriteWholeFile(saved, image) && PutInPlace(saved, folder);
+    if (!inPlace)
+        DeleteFileA(saved);
+    return inPlace;
 }
 
 }  // namespace
@@ -128,7 +150,7 @@ DWORD WINAPI WriteWorker(LPVOID)
     }
     if (unsigned char* image = AllocateDiskImage()) {
         LoadAndWriteImage(image);
-        std::free(image);
+        FreeDiskImage(image);
     }
     CloseProgressWindow();
     return 0;
@@ -143,7 +165,7 @@ DWORD WINAPI ReadWorker(LPVOID)
             else
                 MessageBoxA(nullptr, kCannotOpenText, kCannotOpenCaption, MB_OK);
         }
-        std::free(image);
+        FreeDiskImage(image);
     }
     CloseProgressWindow();
     return 0;

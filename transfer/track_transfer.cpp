@@ -26,7 +26,8 @@ bool UserWantsRetry(bool direct)
 
 // Readies the device for another attempt at the same track. VWIN32 is always
 // reopened; the raw device only when it never opened, since an invalid
-// handle could never succeed however the user corrects the drive.
+// handle could never succeed however the user corrects the drive. A good
+// raw handle has its volume released again.
 void PrepareRetry(DiskDevice& device, unsigned char* trackBytes, int firstSector)
 {
     if (!device.direct) {
@@ -35,6 +36,8 @@ void PrepareRetry(DiskDevice& device, unsigned char* trackBytes, int firstSector
         FillDiocRegisters(device.registers, trackBytes, firstSector);
     } else if (device.handle == INVALID_HANDLE_VALUE) {
         device = OpenDiskDevice(true);
+    } else {
+        ReleaseVolumeForRawAccess(device);
     }
 }
 

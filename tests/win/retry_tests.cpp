@@ -170,6 +170,7 @@ void TestRetryOnTheDirectPathKeepsTheHandle(HWND bar)
     ok(run.result, "OK twice, then the track succeeds");
     ok(Count(run.events, "track 90 #1") == 3, "track 5 tried three times on the same handle");
     ok(Count(run.events, "open ") == 1, "the raw device is not reopened while its handle is good");
+    ok(Count(run.events, "release #1") == 2, "its volume is released again before each retry");
     ok(Count(run.events, "track ") == 162, "%d requests", Count(run.events, "track "));
 }
 

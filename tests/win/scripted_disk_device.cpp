@@ -31,6 +31,11 @@ DiskDevice OpenDiskDevice(bool directDevice)
     return device;
 }
 
+void ReleaseVolumeForRawAccess(const DiskDevice& device)
+{
+    deviceScript.events.push_back("release " + HandleName(device.handle));
+}
+
 bool TransferTrack(DiskDevice& device, TransferDirection, unsigned char*, int firstSector)
 {
     const int call = deviceScript.trackCalls++;

@@ -59,10 +59,18 @@ bool WaitForProgressWindow()
     return IsWindow(runState.progressWindow) != FALSE;
 }
 
+// The platform's ANSI file functions take names of fewer than MAX_PATH
+// characters; a longer one is refused before it reaches them.
+bool ImageNameFits()
+{
+    return lstrlenA(runState.imageFileName) < MAX_PATH;
+}
+
 void LoadAndWriteImage(unsigned char* image)
 {
-    HANDLE file = CreateFileA(runState.imageFileName, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = ImageNameFits() ? CreateFileA(runState.imageFileName, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                                FILE_ATTRIBUTE_NORMAL, nullptr)
+                                  : INVALID_HANDLE_VALUE;
     if (file == INVALID_HANDLE_VALUE) {
         MessageBoxA(nullptr, kCannotOpenText, kCannotOpenCaption, MB_OK);
         return;
@@ -132,7 +140,8 @@ bool SaveImage(const unsigned char* image)
 {
     char folder[MAX_PATH];
     char saved[MAX_PATH];
-    if (!*runState.imageFileName || !ImageFolder(folder) || !GetTempFileNameA(folder, kTempFilePrefix, 0, saved))
+    if (!*runState.imageFileName || !ImageNameFits() || !ImageFolder(folder) ||
+        !GetTempFileNameA(folder, kTempFilePrefix, 0, saved))
         return false;
     const bool inPlace = WriteWholeFile(saved, image) && PutInPlace(saved, folder);
     if (!inPlace)

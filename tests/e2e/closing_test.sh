@@ -2,34 +2,25 @@
 # closing screen, whose "Reboot Now" deletes the first four documents and
 # asks for a restart. Every run writes the sample diskette for real.
 #
-# How the restart is observed: Wine's relay trace, narrowed by the
-# RelayInclude value to DeleteFileA and ExitWindowsEx, logs each call with
-# its arguments ("Call user32.ExitWindowsEx(00000002,00000004)"). Under Wine
+# How the restart is observed: Wine's relay trace of the run (lib.sh), which
+# covers DeleteFileA and ExitWindowsEx, logs each call with its arguments
+# ("Call user32.ExitWindowsEx(00000002,00000004)"). Under Wine
 # the request ends every windowed process of the prefix with exit code 0,
 # the program and the prefix's explorer.exe included; the wineserver and the
 # services have no windows and stay. A later run here shows that the prefix
 # still works afterwards.
 . "$(dirname "$0")/lib.sh"
 
-DEBUG_KEY='HKCU\Software\Wine\Debug'
 DOCUMENTS="AFTR001.rtf INST001.rtf INST002.rtf INST003.rtf INST004.rtf LA001.RTF"
 CLOSING_HEADING="Installation Instruction"
 
-wine reg add "$DEBUG_KEY" /v RelayInclude /d 'user32.ExitWindowsEx;kernel32.DeleteFileA;kernelbase.DeleteFileA' /f >/dev/null 2>&1
 # The program is ended here first: a killed program makes lib.sh's cleanup
 # stop at its wait, which would leave the 9x setting behind.
 closing_cleanup() {
     if [ -n "$APP_PID" ]; then kill "$APP_PID" 2>/dev/null || true; wait "$APP_PID" 2>/dev/null || true; APP_PID=""; fi
-    wine reg delete "$DEBUG_KEY" /v RelayInclude /f >/dev/null 2>&1 || true
     cleanup
 }
 trap closing_cleanup EXIT
-
-# Like start_app, with the relay trace in debug.log as well.
-start_traced_app() {
-    WINEDEBUG=-all,+debugstr,+relay wine "$EXE" "$@" 2>"$WORK/debug.log" &
-    APP_PID=$!
-}
 
 # The traced calls in order, without addresses: DeleteFileA "name" and
 # ExitWindowsEx(flags,reserved).
@@ -57,7 +48,7 @@ prepare() {
 
 # Goes through the five screens and the confirmation.
 create_run() {
-    start_traced_app
+    start_app
     accept_document_screens && confirm_ok || { echo "FAIL: run did not reach the transfer"; failures=$((failures + 1)); }
 }
 

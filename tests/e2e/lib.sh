@@ -12,6 +12,15 @@ APP_TITLE="Partition Deletion Application"
 IMAGE_SIZE=1474560
 FAILED_TRACK_TEXT=$'Disk is either write protected, bad or not in floppy drive.\r\nPlease correct and hit OK to continue or Cancel to abort.'
 
+# Every run of the program is traced and its platform calls checked against
+# the documented rules of the Windows it claims (tests/platform).
+RULES="$STARTDISK_BUILD/native/platform_rules"
+APP_DEBUG=-all,+debugstr,+relay,+loaddll,+pid
+wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d "$("$RULES" functions)" /f >/dev/null 2>&1
+image_field() { i686-w64-mingw32-objdump -p "$EXE" | awk -v f="$1" '$1 == f {print $2}'; }
+IMAGE_RANGE=("$(image_field ImageBase)" "$(printf '%x' $((0x$(image_field ImageBase) + 0x$(image_field SizeOfImage))))")
+FAMILY=nt
+
 WORK="$(mktemp -d "$STARTDISK_WINE_ROOT/work.XXXXXX")"
 cd "$WORK"
 APP_PID=""
@@ -69,6 +78,7 @@ finish() {
 # use_family nt|9x: the Windows version Wine reports to the programs under test.
 use_family() {
     local exe
+    FAMILY=$1
     for exe in startdisk.exe transfer_probe.exe; do
         if [ "$1" = 9x ]; then
             wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$exe" /v Version /d win98 /f >/dev/null 2>&1
@@ -104,8 +114,19 @@ patterned_image() { head -c "$IMAGE_SIZE" /dev/urandom > "$1"; }
 
 # Starts the program in the work folder; its debugger output goes to debug.log.
 start_app() {
-    WINEDEBUG=-all,+debugstr wine "$EXE" "$@" 2>"$WORK/debug.log" &
+    WINEDEBUG=$APP_DEBUG wine "$EXE" "$@" 2>"$WORK/debug.log" &
     APP_PID=$!
+    APP_TRACED=1
+}
+
+# The calls the run made, against the platform's rules for this family.
+check_platform_rules() {
+    local broken
+    if broken="$("$RULES" check "$FAMILY" "$(basename "$EXE")" "${IMAGE_RANGE[@]}" "$WORK/debug.log")"; then
+        echo "ok: $1: platform calls keep the rules of the $FAMILY family"
+    else
+        echo "FAIL: $1: platform calls"; echo "$broken" | head -20; failures=$((failures + 1))
+    fi
 }
 
 # Waits for the program to end and checks its exit code as the shell sees
@@ -119,6 +140,8 @@ expect_exit() {
     if [ "$rc" = timeout ]; then wait "$APP_PID" || true; else wait "$APP_PID" || rc=$?; fi
     APP_PID=""
     check "$1" "$2" "$rc"
+    if [ -n "${APP_TRACED:-}" ]; then check_platform_rules "$1"; fi
+    APP_TRACED=""
 }
 
 # Waits until a control shows the given text: wait_text <win> <id> <text>.
@@ -182,6 +205,7 @@ confirm_ok() {
 # expect_exit and the cleanup work for it too; its report goes to probe.out,
 # its debugger output to debug.log.
 start_probe() {
+    APP_TRACED=""
     WINEDEBUG=-all,+debugstr wine "$PROBE" "$@" >"$WORK/probe.out" 2>"$WORK/debug.log" &
     APP_PID=$!
 }

@@ -5,6 +5,7 @@
 
 #include "run/run_state.h"
 #include "screens/document_screen.h"
+#include "tests/win/dialog_templates.h"
 #include "transfer/disk_device.h"
 #include "tests/win/wintest.h"
 
@@ -97,12 +98,13 @@ void TestPlatformFamily()
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
     TestStreamDeliversEveryByteOnce();
     TestStreamOfNothing();
     TestFillDiocRegisters();
     TestDiocCallSucceeded();
     TestPlatformFamily();
+    TestDialogTemplates(argc > 1 ? argv[1] : nullptr);  // argv[1]: the built startdisk.exe
     return TestSummary("win_unit_tests");
 }

@@ -1,0 +1,351 @@
+// Checks the platform calls that startdisk.exe made in a run against the
+// rules the platform documentation of the time sets for them. Wine accepts
+// many calls that Windows 95, 98 or NT 4 refuse, so passing under Wine proves
+// little by itself; Wine's relay trace shows every call with its arguments,
+// and each row below names a rule, the families it binds and where it is
+// written.
+//
+//   platform_rules functions
+//       the value for Wine's RelayInclude: every function a rule names
+//   platform_rules check <9x|nt> <exe name> <image start> <image end> <trace>
+//       checks the calls that the exe's own code made (the return address
+//       lies in its image; addresses in hex) in a trace taken with
+//       WINEDEBUG=+relay,+loaddll,+pid; exit 1 on a broken rule or a trace
+//       without any call of the program
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+enum Families { k9x = 1, kNt = 2, kAll = k9x | kNt };
+
+constexpr unsigned long kMaxPath = 260;
+constexpr unsigned long kOpenExisting = 3;
+constexpr unsigned long kShareReadWrite = 3;
+constexpr unsigned long kDeleteOnClose = 0x04000000;
+constexpr unsigned long kVwin32Int25 = 2;
+constexpr unsigned long kVwin32Int26 = 3;
+constexpr unsigned long kDiocRegistersSize = 28;
+constexpr unsigned long kLockVolume = 0x00090018;
+constexpr unsigned long kDismountVolume = 0x00090020;
+constexpr unsigned long kMemRelease = 0x8000;
+constexpr unsigned long kCreateSuspended = 4;
+constexpr unsigned long kLoadLibraryFlagsOfTheTime = 0x1 | 0x2 | 0x8;  // no resolve, data file, altered search
+constexpr unsigned long kEmStreamIn = 0x449;
+constexpr unsigned long kInvalidHandle = 0xFFFFFFFF;
+
+// One call of the program: "KERNEL32.CreateFileA", its arguments as numbers,
+// and the text of each string argument (empty for the others).
+struct Call {
+    std::string function;
+    std::vector<unsigned long> values;
+    std::vector<std::string> texts;
+
+    unsigned long arg(size_t n) const { return n <= values.size() ? values[n - 1] : 0; }
+    const std::string& text(size_t n) const
+    {
+        static const std::string none;
+        return n <= texts.size() ? texts[n - 1] : none;
+    }
+};
+
+// The calls the program made before the one being checked.
+using History = std::map<std::string, int>;
+
+// "\\.\A:": a drive opened as a device.
+bool IsDriveDevice(const std::string& path)
+{
+    return path.size() == 6 && path.compare(0, 4, "\\\\.\\") == 0 && std::isalpha(static_cast<unsigned char>(path[4])) &&
+           path[5] == ':';
+}
+
+// "C:\...": a path from a drive's root.
+bool IsFullPath(const std::string& path)
+{
+    return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && path[2] == '\\';
+}
+
+bool Iequals(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+struct Rule {
+    const char* functions;  // blank-separated DLL.Function names
+    int families;
+    bool (*holds)(const Call&, const History&);
+    const char* rule;
+    const char* source;
+};
+
+// MSDN Library of June 1998 ("M98") and the Platform SDK of April 2000
+// ("M00"), as kept at library.thedatadungeon.com, and the Knowledge Base.
+const Rule kRules[] = {
+    {"KERNEL32.CreateThread", k9x, [](const Call& c, const History&) { return c.arg(6) != 0; },
+     "lpThreadId may not be NULL",
+     "M98 CreateThread: \"Windows 95 and Windows 98: This parameter may not be NULL.\""},
+    {"KERNEL32.CreateThread", kAll, [](const Call& c, const History&) { return (c.arg(5) & ~kCreateSuspended) == 0; },
+     "dwCreationFlags is 0 or CREATE_SUSPENDED, the only flag of the time",
+     "M98 CreateThread, dwCreationFlags"},
+    {"KERNEL32.MoveFileExA", k9x, [](const Call&, const History&) { return false; },
+     "MoveFileEx is not implemented on the 9x family",
+     "KB Q129532: \"Windows 95 does not implement MoveFileEx()\""},
+    {"KERNEL32.CreateFileA", k9x, [](const Call& c, const History&) { return !IsDriveDevice(c.text(1)); },
+     "a drive cannot be opened as a device (\\\\.\\A:) on the 9x family",
+     "M98 Windows 95 System Services: \"the CreateFile function does not support the standard "
+     "\"\\\\.\\C:\" and \"\\\\.\\PhysicalDrive0\" formats\""},
+    {"KERNEL32.CreateFileA", kNt,
+     [](const Call& c, const History&) {
+         return !IsDriveDevice(c.text(1)) || (c.arg(3) == kShareReadWrite && c.arg(5) == kOpenExisting);
+     },
+     "a drive opened as a device needs FILE_SHARE_READ | FILE_SHARE_WRITE and OPEN_EXISTING",
+     "KB Q100027 Direct Drive Access Under Win32: \"You must use both the CreateFile() FILE_SHARE_READ and "
+     "FILE_SHARE_WRITE flags to gain access to the drive.\""},
+    {"KERNEL32.CreateFileA", kAll,
+     [](const Call& c, const History&) {
+         return !Iequals(c.text(1), "\\\\.\\vwin32") || c.arg(6) == kDeleteOnClose;
+     },
+     "a VxD is opened with FILE_FLAG_DELETE_ON_CLOSE", "M00 Opening the VxD (Windows 95/98 device I/O)"},
+    {"KERNEL32.CreateFileA", kNt, [](const Call& c, const History&) { return !Iequals(c.text(1), "\\\\.\\vwin32"); },
+     "VxDs such as VWIN32 exist only on the 9x family", "M00 Opening the VxD (Windows 95/98 device I/O)"},
+    {"KERNEL32.CreateFileA", k9x, [](const Call& c, const History&) { return c.arg(7) == 0; },
+     "hTemplateFile must be NULL on Windows 95", "M98 CreateFile, hTemplateFile"},
+    {"KERNEL32.CreateFileA KERNEL32.DeleteFileA KERNEL32.GetFileAttributesA KERNEL32.GetFullPathNameA",
+     kAll, [](const Call& c, const History&) { return c.text(1).size() < kMaxPath; },
+     "a path of an ANSI file function is shorter than MAX_PATH",
+     "M98 CreateFile: \"If *lpFileName is a path, there is a default string size limit of MAX_PATH characters.\""},
+    {"KERNEL32.MoveFileA", k9x,
+     [](const Call& c, const History&) { return c.text(1).size() < kMaxPath && c.text(2).size() < kMaxPath; },
+     "both names are shorter than MAX_PATH", "M00 MoveFile: \"Windows 95/98: This string must not exceed MAX_PATH characters.\""},
+    {"KERNEL32.GetTempFileNameA", kAll, [](const Call& c, const History&) { return c.text(1).size() <= kMaxPath - 14; },
+     "the folder leaves room for the generated name (MAX_PATH - 14)", "GetTempFileName, lpPathName"},
+    {"KERNEL32.ReadFile KERNEL32.WriteFile", kAll,
+     [](const Call& c, const History&) { return c.arg(5) != 0 || c.arg(4) != 0; },
+     "without an OVERLAPPED record the byte count pointer cannot be NULL",
+     "ReadFile / WriteFile: \"If lpOverlapped is NULL, lpNumberOfBytesRead cannot be NULL.\""},
+    {"KERNEL32.ReadFile KERNEL32.WriteFile", k9x, [](const Call& c, const History&) { return c.arg(5) == 0; },
+     "no asynchronous I/O except on serial devices",
+     "M98 Windows 95 System Services: \"Windows 95 does not support asynchronous file input and output\""},
+    {"KERNEL32.DeviceIoControl", kAll, [](const Call& c, const History&) { return c.arg(8) != 0 || c.arg(7) != 0; },
+     "without an OVERLAPPED record lpBytesReturned cannot be NULL",
+     "M98 FSCTL_LOCK_VOLUME: \"If lpOverlapped is NULL (nonoverlapped I/O), lpBytesReturned is used internally "
+     "and cannot be NULL.\""},
+    {"KERNEL32.DeviceIoControl", k9x,
+     [](const Call& c, const History&) {
+         return (c.arg(2) == kVwin32Int25 || c.arg(2) == kVwin32Int26) && c.arg(3) != 0 && c.arg(5) != 0 &&
+                c.arg(4) == kDiocRegistersSize && c.arg(6) == kDiocRegistersSize;
+     },
+     "only VxD requests (VWIN32 INT 25h/26h), with DIOC_REGISTERS in and out",
+     "KB Q125712: \"Windows 95 also does not support the DeviceIoControl() IOCTL APIs, as Windows NT does.\"; "
+     "M00 Using VWIN32 to Carry Out MS-DOS Functions"},
+    {"KERNEL32.DeviceIoControl", kNt,
+     [](const Call& c, const History&) {
+         return (c.arg(2) == kLockVolume || c.arg(2) == kDismountVolume) && c.arg(3) == 0 && c.arg(4) == 0 &&
+                c.arg(5) == 0 && c.arg(6) == 0;
+     },
+     "only FSCTL_LOCK_VOLUME and FSCTL_DISMOUNT_VOLUME, which take no buffers",
+     "M98 FSCTL_LOCK_VOLUME, FSCTL_DISMOUNT_VOLUME"},
+    {"KERNEL32.LoadLibraryExA", kAll,
+     [](const Call& c, const History&) { return c.arg(2) == 0 && (c.arg(3) & ~kLoadLibraryFlagsOfTheTime) == 0; },
+     "hFile is NULL, and only the flags of the time",
+     "M98 LoadLibraryEx: \"This parameter is reserved for future use. It must be NULL.\""},
+    {"KERNEL32.LoadLibraryA KERNEL32.LoadLibraryExA", kAll,
+     [](const Call& c, const History&) { return IsFullPath(c.text(1)); },
+     "a DLL is loaded by its full path: a bare name is looked for in the program's folder first",
+     "M98 LoadLibraryEx, the search strategy"},
+    {"KERNEL32.CloseHandle", kNt, [](const Call& c, const History&) { return c.arg(1) != 0 && c.arg(1) != kInvalidHandle; },
+     "never an invalid handle",
+     "M00 CloseHandle: \"Windows NT/2000: Closing an invalid handle raises an exception when the application is "
+     "running under a debugger.\""},
+    {"KERNEL32.VirtualFree", kAll, [](const Call& c, const History&) { return !(c.arg(3) & kMemRelease) || c.arg(2) == 0; },
+     "MEM_RELEASE with a size of 0",
+     "VirtualFree: \"If this value is specified, the dwSize parameter must be zero, or the function fails.\""},
+    {"user32.ExitWindowsEx", kNt, [](const Call&, const History&) { return false; },
+     "a restart on the NT family needs the SE_SHUTDOWN_NAME privilege, which the program does not enable",
+     "Win32 SDK ExitWindowsEx: \"Windows NT: The calling process must have the SE_SHUTDOWN_NAME privilege.\""},
+    {"user32.DialogBoxParamA user32.CreateDialogParamA", kAll,
+     [](const Call&, const History& h) { return h.count("comctl32.InitCommonControls") != 0; },
+     "InitCommonControls comes before the first dialog",
+     "IE4 SDK Progress Bar: \"To ensure that this DLL is loaded, use the InitCommonControls function first.\""},
+    {"comctl32.InitCommonControls", kAll,
+     [](const Call&, const History& h) {
+         return h.count("user32.DialogBoxParamA") == 0 && h.count("user32.CreateDialogParamA") == 0;
+     },
+     "InitCommonControls comes before the first dialog", "the same"},
+    {"user32.SendDlgItemMessageA", kAll,
+     [](const Call& c, const History&) {
+         return c.arg(3) != kEmStreamIn || (((c.arg(4) & 3) == 1 || (c.arg(4) & 3) == 2) && !(c.arg(4) & 0x10));
+     },
+     "EM_STREAMIN names SF_TEXT or SF_RTF, without Rich Edit 2.0's SF_UNICODE",
+     "M98 EM_STREAMIN: \"This value must specify one of the following data formats.\""},
+};
+
+std::vector<std::string> Names(const char* functions)
+{
+    std::istringstream words(functions);
+    std::vector<std::string> names;
+    for (std::string name; words >> name;)
+        names.push_back(name);
+    return names;
+}
+
+// Wine implements many KERNEL32 functions in kernelbase and may report
+// either name.
+std::string CanonicalName(std::string name)
+{
+    const size_t dot = name.find('.');
+    std::string dll = name.substr(0, dot);
+    for (char& ch : dll)
+        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    if (dll == "kernelbase")
+        dll = "kernel32";
+    return dll + name.substr(dot);
+}
+
+std::string Unescape(const std::string& quoted)
+{
+    std::string text;
+    for (size_t i = 0; i < quoted.size(); ++i) {
+        if (quoted[i] != '\\' || i + 1 == quoted.size()) {
+            text += quoted[i];
+            continue;
+        }
+        const char next = quoted[++i];
+        if (next == 'n')
+            text += '\n';
+        else if (next == 'r')
+            text += '\r';
+        else if (next == 't')
+            text += '\t';
+        else if (next == 'x' && i + 2 < quoted.size()) {
+            text += static_cast<char>(std::strtoul(quoted.substr(i + 1, 2).c_str(), nullptr, 16));
+            i += 2;
+        } else
+            text += next;
+    }
+    return text;
+}
+
+// "0060fd94 \"C:\\\\x.dll\",00000000,00000008" into values and texts.
+void ParseArguments(const std::string& list, Call& call)
+{
+    size_t at = 0;
+    while (at < list.size()) {
+        size_t end = at;
+        bool quoted = false;
+        for (; end < list.size() && (quoted || list[end] != ','); ++end) {
+            if (list[end] == '\\' && quoted)
+                ++end;
+            else if (list[end] == '"')
+                quoted = !quoted;
+        }
+        const std::string argument = list.substr(at, end - at);
+        call.values.push_back(std::strtoul(argument.c_str(), nullptr, 16));
+        // Wine cuts a long string and marks it with "...; what is shown is
+        // already longer than any limit checked here.
+        const size_t open = argument.find('"');
+        const size_t close = argument.rfind('"');
+        call.texts.push_back(open == close ? std::string() : Unescape(argument.substr(open + 1, close - open - 1)));
+        at = end + 1;
+    }
+}
+
+int PrintFunctions()
+{
+    std::set<std::string> include;
+    for (const Rule& rule : kRules)
+        for (const std::string& name : Names(rule.functions)) {
+            const std::string canonical = CanonicalName(name);
+            include.insert(canonical);
+            if (canonical.compare(0, 9, "kernel32.") == 0)
+                include.insert("kernelbase." + canonical.substr(9));
+        }
+    std::string joined;
+    for (const std::string& name : include)
+        joined += (joined.empty() ? "" : ";") + name;
+    std::cout << joined << '\n';
+    return 0;
+}
+
+int Check(const std::string& family, const std::string& exeName, unsigned long imageStart, unsigned long imageEnd,
+          const char* tracePath)
+{
+    const int families = family == "9x" ? k9x : kNt;
+    std::ifstream trace(tracePath);
+    if (!trace) {
+        std::cerr << "platform rules: cannot read " << tracePath << '\n';
+        return 1;
+    }
+    // +pid lines start with the process id; the program's is the one that
+    // loaded its exe (a batch run traces cmd.exe too).
+    const std::string loaded = "\\\\" + exeName + "\" at ";
+    std::string program;
+    History history;
+    int checked = 0;
+    int broken = 0;
+    for (std::string line; std::getline(trace, line);) {
+        const std::string process = line.substr(0, line.find(':'));
+        if (program.empty()) {
+            if (line.find(":trace:loaddll:") != std::string::npos && line.find(loaded) != std::string::npos)
+                program = process;
+            continue;
+        }
+        // "<pid>:<tid>:Call KERNEL32.CreateFileA(<arguments>) ret=<address>"
+        const size_t callAt = line.find(":Call ");
+        const size_t open = line.find('(', callAt);
+        const size_t close = line.rfind(") ret=");
+        if (process != program || callAt == std::string::npos || open == std::string::npos ||
+            close == std::string::npos || close < open || line.find(' ', callAt + 6) < open)
+            continue;  // not a call of a DLL function ("Call window proc", "Call PE DLL")
+        const std::string function = line.substr(callAt + 6, open - callAt - 6);
+        if (function.find('.') == std::string::npos)
+            continue;
+        const unsigned long returnAddress = std::strtoul(line.c_str() + close + 6, nullptr, 16);
+        if (returnAddress < imageStart || returnAddress >= imageEnd)
+            continue;  // a call made by a DLL on the program's behalf
+        Call call;
+        call.function = CanonicalName(function);
+        ParseArguments(line.substr(open + 1, close - open - 1), call);
+        ++checked;
+        for (const Rule& rule : kRules) {
+            if (!(rule.families & families))
+                continue;
+            for (const std::string& name : Names(rule.functions))
+                if (CanonicalName(name) == call.function && !rule.holds(call, history)) {
+                    std::cout << "broken rule (" << family << "): " << call.function << ": " << rule.rule << "\n  "
+                              << line << "\n  source: " << rule.source << '\n';
+                    ++broken;
+                }
+        }
+        ++history[call.function];
+    }
+    if (checked == 0) {
+        std::cout << "no call of " << exeName << " in the trace\n";
+        return 1;
+    }
+    return broken == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 2 && std::strcmp(argv[1], "functions") == 0)
+        return PrintFunctions();
+    if (argc == 7 && std::strcmp(argv[1], "check") == 0)
+        return Check(argv[2], argv[3], std::strtoul(argv[4], nullptr, 16), std::strtoul(argv[5], nullptr, 16), argv[6]);
+    std::cerr << "usage: platform_rules functions | check <9x|nt> <exe name> <image start> <image end> <trace>\n";
+    return 2;
+}

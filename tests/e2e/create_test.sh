@@ -99,12 +99,15 @@ DOCUMENTS="$(ls "$WORK"/*.rtf "$WORK"/*.RTF)"
 for family in nt 9x; do
     use_family "$family"
 
-    echo "# $family: the sample image and patterned images of the exact size and longer"
+    echo "# $family: the sample image, with DLLs planted beside the program; patterned images of the exact size and longer"
     noisy_disk
     sample_image MYFILE.BIN
+    plant_dlls
     create_run
     end_successful_run "$family sample" "$family"
     disk_holds "$family sample" MYFILE.BIN
+    check "$family sample: no planted DLL loaded" "" "$(planted_marks)"
+    unplant_dlls
 
     # Images of the exact size, one byte longer, and 2 MB: only the first
     # 1,474,560 bytes count.

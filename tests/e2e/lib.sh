@@ -107,6 +107,29 @@ sample_image() {
     cp "$cached" "${1:-MYFILE.BIN}"
 }
 
+# DLLs named as system DLLs beside a copy of the program and in the current
+# folder, with Windows' load order (the program's folder before the system)
+# forced on Wine, which by default prefers its own DLLs. Nothing may load
+# them: planted_marks lists the ones that were.
+PLANTED_NAMES="comctl32 riched32 riched20"
+plant_dlls() {
+    local name
+    mkdir -p "$WORK/planted"
+    cp "$EXE" "$WORK/planted/"
+    for name in $PLANTED_NAMES; do
+        cp "$STARTDISK_BUILD/tests/planted.dll" "$WORK/planted/$name.dll"
+        cp "$STARTDISK_BUILD/tests/planted.dll" "$WORK/$name.dll"
+    done
+    EXE="$WORK/planted/startdisk.exe"
+    APP_DLLOVERRIDES="$WINEDLLOVERRIDES;${PLANTED_NAMES// /,}=n,b"
+}
+unplant_dlls() {
+    rm -rf "$WORK/planted" "$WORK"/*.dll*
+    EXE="$STARTDISK_BUILD/startdisk.exe"
+    APP_DLLOVERRIDES=""
+}
+planted_marks() { (cd "$WORK" && ls planted/*.loaded *.loaded 2>/dev/null || true) | tr '\n' ' '; }
+
 install_documents() { cp "$SAMPLES"/*.rtf "$SAMPLES"/*.RTF "$WORK/"; }
 
 # A diskette's worth of bytes that differ from track to track.
@@ -114,7 +137,7 @@ patterned_image() { head -c "$IMAGE_SIZE" /dev/urandom > "$1"; }
 
 # Starts the program in the work folder; its debugger output goes to debug.log.
 start_app() {
-    WINEDEBUG=$APP_DEBUG wine "$EXE" "$@" 2>"$WORK/debug.log" &
+    WINEDEBUG=$APP_DEBUG WINEDLLOVERRIDES="${APP_DLLOVERRIDES:-$WINEDLLOVERRIDES}" wine "$EXE" "$@" 2>"$WORK/debug.log" &
     APP_PID=$!
     APP_TRACED=1
 }

@@ -120,6 +120,17 @@ for family in nt 9x; do
         echo "skip: $family protected image (chattr needs root)"
     fi
 
+    # A file Windows marks read-only (no write permission under Wine) is
+    # refused as an open for writing would refuse it, even where renaming
+    # it aside would succeed.
+    noisy_disk
+    chmod 444 MYFILE.BIN
+    capture_run -r
+    expect_cannot_save "$family read-only image"
+    chmod 644 MYFILE.BIN
+    check "$family read-only image: image untouched" "" "$(cmp "$WORK/image.before" MYFILE.BIN 2>&1 || true)"
+    no_temporary_files "$family read-only image" .
+
     # A folder by the target's name cannot be replaced by the image either.
     noisy_disk
     mkdir -p taken

@@ -121,7 +121,8 @@ const Rule kRules[] = {
     {"KERNEL32.CreateFileA", kNt, [](const Call& c, const History&) { return !Iequals(c.text(1), "\\\\.\\vwin32"); },
      "VxDs such as VWIN32 exist only on the 9x family", "M00 Opening the VxD (Windows 95/98 device I/O)"},
     {"KERNEL32.CreateFileA", k9x, [](const Call& c, const History&) { return c.arg(7) == 0; },
-     "hTemplateFile must be NULL on Windows 95", "M98 CreateFile, hTemplateFile"},
+     "hTemplateFile must be NULL on Windows 95",
+     "Win32 SDK CreateFile, hTemplateFile (the page of the time is not in the stored library)"},
     {"KERNEL32.CreateFileA KERNEL32.DeleteFileA KERNEL32.GetFileAttributesA KERNEL32.GetFullPathNameA",
      kAll, [](const Call& c, const History&) { return c.text(1).size() < kMaxPath; },
      "a path of an ANSI file function is shorter than MAX_PATH",
@@ -130,7 +131,9 @@ const Rule kRules[] = {
      [](const Call& c, const History&) { return c.text(1).size() < kMaxPath && c.text(2).size() < kMaxPath; },
      "both names are shorter than MAX_PATH", "M00 MoveFile: \"Windows 95/98: This string must not exceed MAX_PATH characters.\""},
     {"KERNEL32.GetTempFileNameA", kAll, [](const Call& c, const History&) { return c.text(1).size() <= kMaxPath - 14; },
-     "the folder leaves room for the generated name (MAX_PATH - 14)", "GetTempFileName, lpPathName"},
+     "the folder leaves room for the generated name (MAX_PATH - 14)",
+     "GetTempFileName (later MSDN): \"The string cannot be longer than MAX_PATH-14 characters or GetTempFileName will "
+     "fail.\""},
     {"KERNEL32.ReadFile KERNEL32.WriteFile", kAll,
      [](const Call& c, const History&) { return c.arg(5) != 0 || c.arg(4) != 0; },
      "without an OVERLAPPED record the byte count pointer cannot be NULL",
@@ -164,7 +167,8 @@ const Rule kRules[] = {
     {"KERNEL32.LoadLibraryA KERNEL32.LoadLibraryExA", kAll,
      [](const Call& c, const History&) { return IsFullPath(c.text(1)); },
      "a DLL is loaded by its full path: a bare name is looked for in the program's folder first",
-     "M98 LoadLibraryEx, the search strategy"},
+     "M98 LoadLibraryEx: a name without a path is looked for by the standard search strategy, which starts in the "
+     "program's folder"},
     {"KERNEL32.CloseHandle", kNt, [](const Call& c, const History&) { return c.arg(1) != 0 && c.arg(1) != kInvalidHandle; },
      "never an invalid handle",
      "M00 CloseHandle: \"Windows NT/2000: Closing an invalid handle raises an exception when the application is "

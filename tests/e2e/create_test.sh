@@ -28,9 +28,7 @@ create_run() {
 # or escape arguments given to it, cmd passes the line on as it stands.
 create_run_typed() {
     printf '@%s %s\r\n' "$(winepath -w "$EXE")" "$1" > "$WORK/run.bat"
-    WINEDEBUG=$APP_DEBUG wine cmd /c run.bat 2>"$WORK/debug.log" &
-    APP_PID=$!
-    APP_TRACED=1
+    start_traced cmd /c run.bat
     step "documents accepted" accept_document_screens
     step "confirmation answered with OK" confirm_ok
 }

@@ -17,8 +17,9 @@ FAILED_TRACK_TEXT=$'Disk is either write protected, bad or not in floppy drive.\
 RULES="$STARTDISK_BUILD/native/platform_rules"
 APP_DEBUG=-all,+debugstr,+relay,+loaddll,+pid
 wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d "$("$RULES" functions)" /f >/dev/null 2>&1
-image_field() { i686-w64-mingw32-objdump -p "$EXE" | awk -v f="$1" '$1 == f {print $2}'; }
-IMAGE_RANGE=("$(image_field ImageBase)" "$(printf '%x' $((0x$(image_field ImageBase) + 0x$(image_field SizeOfImage))))")
+read -r image_base image_size < <(i686-w64-mingw32-objdump -p "$EXE" |
+    awk '$1 == "ImageBase" {base = $2} $1 == "SizeOfImage" {size = $2} END {print base, size}')
+IMAGE_RANGE=("$image_base" "$(printf '%x' $((0x$image_base + 0x$image_size)))")
 FAMILY=nt
 
 WORK="$(mktemp -d "$STARTDISK_WINE_ROOT/work.XXXXXX")"
@@ -135,12 +136,16 @@ install_documents() { cp "$SAMPLES"/*.rtf "$SAMPLES"/*.RTF "$WORK/"; }
 # A diskette's worth of bytes that differ from track to track.
 patterned_image() { head -c "$IMAGE_SIZE" /dev/urandom > "$1"; }
 
-# Starts the program in the work folder; its debugger output goes to debug.log.
-start_app() {
-    WINEDEBUG=$APP_DEBUG WINEDLLOVERRIDES="${APP_DLLOVERRIDES:-$WINEDLLOVERRIDES}" wine "$EXE" "$@" 2>"$WORK/debug.log" &
+# Starts a Windows command that runs the program, traced; its debugger
+# output and trace go to debug.log.
+start_traced() {
+    WINEDEBUG=$APP_DEBUG WINEDLLOVERRIDES="${APP_DLLOVERRIDES:-$WINEDLLOVERRIDES}" wine "$@" 2>"$WORK/debug.log" &
     APP_PID=$!
     APP_TRACED=1
 }
+
+# Starts the program in the work folder.
+start_app() { start_traced "$EXE" "$@"; }
 
 # The calls the run made, against the platform's rules for this family.
 check_platform_rules() {

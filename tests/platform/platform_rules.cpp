@@ -14,7 +14,6 @@
 //       without any call of the program
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>

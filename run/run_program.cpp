@@ -50,6 +50,41 @@ bool ShowPreTransferScreens(HINSTANCE instance)
     return true;
 }
 
+// Every kind of message a window of this thread can get. QS_ALLINPUT of
+// newer headers adds QS_RAWINPUT, which Windows before XP refuses.
+constexpr DWORD kAnyMessage =
+    QS_KEY | QS_MOUSEMOVE | QS_MOUSEBUTTON | QS_POSTMESSAGE | QS_TIMER | QS_PAINT | QS_SENDMESSAGE | QS_HOTKEY;
+
+void DispatchRunMessage(HWND progressWindow, MSG& message)
+{
+    if (!IsDialogMessageA(progressWindow, &message)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+// Serves the thread's windows until the worker has ended, so that its
+// progress messages and its closing of the progress window go through.
+// With stopAtQuit a quit message ends the wait early (and its exit code is
+// returned); otherwise quits are dropped, since the run's loop is over.
+int ServeUntilWorkerEnds(HWND progressWindow, bool stopAtQuit)
+{
+    for (;;) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                if (stopAtQuit)
+                    return static_cast<int>(message.wParam);
+                continue;
+            }
+            DispatchRunMessage(progressWindow, message);
+        }
+        const DWORD woken = MsgWaitForMultipleObjects(1, &runState.workerThread, FALSE, INFINITE, kAnyMessage);
+        if (woken != WAIT_OBJECT_0 + 1)
+            return 0;  // the worker has ended (or the wait itself failed)
+    }
+}
+
 // Pumps the thread's messages until the progress window posts the quit
 // message; returns the exit code it carries.
 int RunMessageLoop(HWND progressWindow)
@@ -57,14 +92,37 @@ int RunMessageLoop(HWND progressWindow)
     MSG message;
     BOOL fetched;
     while ((fetched = GetMessageA(&message, nullptr, 0, 0)) != 0) {
+        // A failed fetch must not end the run under a worker that is still
+        // moving tracks: it ends like the loop once the worker has.
         if (fetched == -1)
-            return 0;
-        if (!IsDialogMessageA(progressWindow, &message)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
+            return ServeUntilWorkerEnds(progressWindow, true);
+        DispatchRunMessage(progressWindow, message);
     }
     return static_cast<int>(message.wParam);
+}
+
+// Handles what is still queued for the thread's windows, such as a close of
+// the progress window the user made as the run ended, and drops the quit
+// that it posts: a quit left waiting would end the next modal window at
+// once.
+void HandleLeftoverMessages(HWND progressWindow)
+{
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+        if (message.message != WM_QUIT)
+            DispatchRunMessage(progressWindow, message);
+}
+
+// The loop has ended. A save under way is let finish before the process
+// ends, and after a finished transfer the worker's own closing of the
+// progress window is awaited, so that neither can reach the closing screen
+// or the completion message.
+void SettleWorker(HWND progressWindow)
+{
+    if (ImageSaveUnderWay() || runState.transferSucceeded)
+        ServeUntilWorkerEnds(progressWindow, false);
+    if (runState.transferSucceeded)
+        HandleLeftoverMessages(progressWindow);
 }
 
 void FinishCreateRun(HINSTANCE instance)
@@ -111,6 +169,7 @@ int RunProgram(HINSTANCE instance, const char* commandLineTail)
     }
 
     const int exitCode = RunMessageLoop(progressWindow);
+    SettleWorker(progressWindow);
 
     if (runState.captureMode) {
         if (runState.transferSucceeded)

@@ -3,6 +3,31 @@
 
 RunState runState;
 
+namespace {
+
+constexpr int kSaveAllowed = 0;
+constexpr int kSaving = 1;
+constexpr int kRunEnded = 2;
+
+}  // namespace
+
+bool BeginImageSave()
+{
+    int allowed = kSaveAllowed;
+    return runState.savePhase.compare_exchange_strong(allowed, kSaving);
+}
+
+void EndImageSave()
+{
+    runState.savePhase = kSaveAllowed;
+}
+
+bool ImageSaveUnderWay()
+{
+    int allowed = kSaveAllowed;
+    return !runState.savePhase.compare_exchange_strong(allowed, kRunEnded) && allowed == kSaving;
+}
+
 bool IsDirectDeviceFamily()
 {
     OSVERSIONINFOA version;

@@ -15,7 +15,10 @@ struct RunState {
     // message loop has ended; atomic because the user may end the loop early.
     std::atomic<bool> transferSucceeded{false};
     HWND progressWindow = nullptr;
-    HANDLE workerThread = nullptr;  // kept, never waited on or closed
+    HANDLE workerThread = nullptr;  // kept, never closed
+    // A capture's save of the image must not be cut short by the end of the
+    // process, nor begin once the run has ended (see BeginImageSave).
+    std::atomic<int> savePhase{0};
 };
 
 extern RunState runState;
@@ -35,6 +38,14 @@ INT_PTR CALLBACK SimpleDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
 int ShowDocumentScreen(HINSTANCE instance, const char* file, const char* title, const char* heading,
                        const char* prompt, const char* acceptLabel, const char* declineLabel,
                        bool mustReadToEnd);
+
+// The worker claims the save of a captured image before it touches any file;
+// false when the run has already ended and nothing may be saved any more.
+bool BeginImageSave();
+void EndImageSave();
+// The user-interface thread, once its message loop has ended: no save may
+// begin from now on. True when one is under way and must be let finish.
+bool ImageSaveUnderWay();
 
 DWORD WINAPI WriteWorker(LPVOID unused);
 DWORD WINAPI ReadWorker(LPVOID unused);

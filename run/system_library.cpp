@@ -2,8 +2,9 @@
 
 namespace {
 
-constexpr const char* kKernelLibrary = "kernel32.dll";
 constexpr DWORD kSearchSystemFolderOnly = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+
+constexpr const char* kWindowingLibraries[] = {"uxtheme.dll", "dwmapi.dll"};
 
 using SetDefaultDllDirectoriesProc = BOOL(WINAPI*)(DWORD);
 using SetDllDirectoryProc = BOOL(WINAPI*)(LPCSTR);
@@ -12,13 +13,10 @@ using SetDllDirectoryProc = BOOL(WINAPI*)(LPCSTR);
 
 void RestrictDllSearchToSystem()
 {
-    // Looked up at run time: importing them would stop the program from
-    // loading on the systems that lack them.
-    const HMODULE kernel = GetModuleHandleA(kKernelLibrary);
-    if (const auto setDefault = LibraryProc<SetDefaultDllDirectoriesProc>(kernel, "SetDefaultDllDirectories"))
+    if (const auto setDefault = KernelProc<SetDefaultDllDirectoriesProc>("SetDefaultDllDirectories"))
         setDefault(kSearchSystemFolderOnly);
     // An empty folder takes the current folder out of the search.
-    if (const auto setDirectory = LibraryProc<SetDllDirectoryProc>(kernel, "SetDllDirectoryA"))
+    if (const auto setDirectory = KernelProc<SetDllDirectoryProc>("SetDllDirectoryA"))
         setDirectory("");
 }
 
@@ -31,5 +29,15 @@ HMODULE LoadSystemLibrary(const char* fileName)
         return nullptr;
     path[folderLength] = '\\';
     lstrcpynA(path + folderLength + 1, fileName, MAX_PATH - folderLength - 1);
+    // Asked first so that a DLL the system lacks is simply skipped, with no
+    // failed load for an older system to report.
+    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
+        return nullptr;
     return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+void PreloadWindowingLibraries()
+{
+    for (const char* library : kWindowingLibraries)
+        LoadSystemLibrary(library);  // kept loaded for the whole run
 }

@@ -12,7 +12,12 @@
 
 extern "C" void WinMainCRTStartup()
 {
+    // Our own prompt handles a drive that is not ready or a write-protected
+    // diskette; without this the system puts up its own critical-error box
+    // first (on the 9x family from the worker's INT 25h/26h).
+    SetErrorMode(SEM_FAILCRITICALERRORS);
     RestrictDllSearchToSystem();
+    PreloadWindowingLibraries();
     // The tail is taken from the raw command line so that its quotation
     // marks and trailing blanks stay exactly as typed.
     ExitProcess(static_cast<UINT>(RunProgram(GetModuleHandleA(nullptr), CommandLineTail(GetCommandLineA()))));

@@ -38,6 +38,10 @@ struct DocumentScreenState {
     HANDLE documentFile = nullptr;  // open only while a screen starts
     HINSTANCE instance = nullptr;
     HANDLE watcherThread = nullptr;  // kept, never waited on or closed
+    // Set only by a press of the accept button. A modal loop that meets a
+    // quit message ends with the dialog manager's default result, IDOK,
+    // although nobody pressed anything.
+    bool acceptPressed = false;
 };
 
 DocumentScreenState screen;
@@ -78,6 +82,10 @@ void LoadDocument(HWND window)
     }
     DocumentStreamSource source{bytes, 0, static_cast<LONG>(bytesRead)};
     EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&source), 0, StreamFromBuffer};
+    // The rich-edit code of Windows 2000 and later stops an RTF stream at the
+    // control's text limit, 32,767 characters unless raised: a longer licence
+    // would be cut, and its cut end would pass for the end of the licence.
+    SendDlgItemMessageA(window, IDC_DOC_EDITOR, EM_EXLIMITTEXT, 0, kMaxDocumentBytes);
     SendDlgItemMessageA(window, IDC_DOC_EDITOR, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&stream));
     SendDlgItemMessageA(window, IDC_DOC_EDITOR, EM_SETMODIFY, FALSE, 0);
     if (bytes)
@@ -112,10 +120,12 @@ INT_PTR CALLBACK DocumentDialogProc(HWND window, UINT message, WPARAM wParam, LP
         InitDocumentDialog(window);
         return TRUE;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK)
+        if (LOWORD(wParam) == IDOK) {
+            screen.acceptPressed = true;
             EndDialog(window, IDOK);
-        else if (LOWORD(wParam) == IDCANCEL)
+        } else if (LOWORD(wParam) == IDCANCEL) {
             EndDialog(window, IDCANCEL);
+        }
         return TRUE;
     case WM_DOCUMENT_NOT_SHOWN:
         MessageBoxA(window, kNotShownText, kNotShownCaption, MB_OK | MB_ICONERROR);
@@ -154,9 +164,11 @@ int ShowDocumentScreen(HINSTANCE instance, const char* file, const char* title, 
     lstrcpynA(screen.declineLabel, declineLabel, kTextSlotSize);
 
     HMODULE richEdit = LoadSystemLibrary(kRichEditLibrary);
+    screen.acceptPressed = false;
     const INT_PTR result =
         DialogBoxParamA(screen.instance, MAKEINTRESOURCEA(IDD_DOCUMENT), nullptr, DocumentDialogProc, 0);
-    if (result != IDOK) {
+    const bool accepted = result == IDOK && screen.acceptPressed;
+    if (!accepted) {
         char line[64];
         wsprintfA(line, kNotAcceptedDebugFormat, static_cast<int>(GetLastError()));
         OutputDebugStringA(line);
@@ -167,5 +179,5 @@ int ShowDocumentScreen(HINSTANCE instance, const char* file, const char* title, 
         CloseHandle(screen.documentFile);
         screen.documentFile = INVALID_HANDLE_VALUE;
     }
-    return result == IDOK ? 0 : 1;
+    return accepted ? 0 : 1;
 }

@@ -6,6 +6,7 @@
 
 #include "resources/resource.h"
 #include "run/run_state.h"
+#include "run/system_library.h"
 #include "transfer/disk_geometry.h"
 #include "transfer/track_transfer.h"
 
@@ -19,6 +20,8 @@ constexpr const char* kNoMemoryText = "There is not enough memory to hold the di
 constexpr const char* kNoMemoryCaption = "Error";
 constexpr const char* kWindowMissingDebugLine = "Window was not detected\r\n";
 constexpr const char* kTempFilePrefix = "sdk";
+constexpr const char* kKeptNewImageDebugFormat = "New image kept as %s\r\n";
+constexpr const char* kKeptOldImageDebugFormat = "Previous image kept as %s\r\n";
 
 constexpr int kWindowWaitTries = 20;
 constexpr DWORD kWindowWaitInterval = 500;
@@ -96,9 +99,54 @@ bool ImageFolder(char (&folder)[MAX_PATH])
     return true;
 }
 
+// Virus scanners and indexers hold a file that was just written or renamed
+// for a moment. A refusal of that kind passes, so the call is tried again
+// for about a second before it counts as failed.
+constexpr int kHeldFileTries = 10;
+constexpr DWORD kHeldFileWait = 100;
+
+bool RefusalPasses(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
+
+template <typename FileCall>
+bool TryWhileHeld(FileCall call)
+{
+    for (int tries = 1;; ++tries) {
+        if (call())
+            return true;
+        if (tries == kHeldFileTries || !RefusalPasses(GetLastError()))
+            return false;
+        Sleep(kHeldFileWait);
+    }
+}
+
+bool MoveWhileHeld(const char* from, const char* to)
+{
+    return TryWhileHeld([=] { return MoveFileA(from, to) != FALSE; });
+}
+
+bool DeleteWhileHeld(const char* path)
+{
+    return TryWhileHeld([=] { return DeleteFileA(path) != FALSE; });
+}
+
+// Debugger output naming a file the user may need to know about.
+void ReportKeptFile(const char* format, const char* path)
+{
+    char line[MAX_PATH + 64];
+    wsprintfA(line, format, path);
+    OutputDebugStringA(line);
+}
+
 bool WriteWholeFile(const char* path, const unsigned char* image)
 {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = INVALID_HANDLE_VALUE;
+    TryWhileHeld([&] {
+        file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        return file != INVALID_HANDLE_VALUE;
+    });
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
@@ -107,31 +155,58 @@ bool WriteWholeFile(const char* path, const unsigned char* image)
     return wrote && closed && written == static_cast<DWORD>(DiskGeometry::imageSize);
 }
 
-// Puts the saved file in the image's place. The old image is renamed aside
-// and deleted only once the new one stands in its place; when the new one
-// cannot be moved in, the old one is put back. (MoveFileExA would replace it
-// in one step, but the 9x family does not implement it.)
-bool PutInPlace(const char* saved, const char* folder)
+enum class Placement {
+    Placed,     // the new image stands under the image's name
+    NotPlaced,  // nothing changed; the saved file may go
+    Kept,       // neither file could be put in place: both are kept
+};
+
+// The NT family replaces the image in one step, so that no moment passes
+// without a file under its name. The 9x family only stubs MoveFileExA.
+bool ReplaceInOneStep(const char* saved, const char* target)
+{
+    using MoveFileExProc = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
+    const auto moveFileEx = KernelProc<MoveFileExProc>("MoveFileExA");
+    return moveFileEx &&
+           TryWhileHeld([=] { return moveFileEx(saved, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE; });
+}
+
+// The 9x family: the old image is renamed aside and deleted only once the
+// new one stands in its place; when the new one cannot be moved in, the old
+// one is put back.
+Placement ReplaceThroughAside(const char* saved, const char* target, const char* folder)
+{
+    char aside[MAX_PATH];
+    if (!GetTempFileNameA(folder, kTempFilePrefix, 0, aside))
+        return Placement::NotPlaced;
+    // Only its name is wanted, and MoveFileA replaces nothing.
+    if (!DeleteWhileHeld(aside) || !MoveWhileHeld(target, aside))
+        return Placement::NotPlaced;
+    if (!MoveWhileHeld(saved, target)) {
+        if (MoveWhileHeld(aside, target))
+            return Placement::NotPlaced;
+        ReportKeptFile(kKeptNewImageDebugFormat, saved);
+        ReportKeptFile(kKeptOldImageDebugFormat, aside);
+        return Placement::Kept;
+    }
+    if (!DeleteWhileHeld(aside))
+        ReportKeptFile(kKeptOldImageDebugFormat, aside);
+    return Placement::Placed;
+}
+
+// Puts the saved file in the image's place.
+Placement PutInPlace(const char* saved, const char* folder)
 {
     const char* target = runState.imageFileName;
     const DWORD attributes = GetFileAttributesA(target);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return MoveFileA(saved, target) != FALSE;
     // Neither is ours to replace: opening them for writing would fail too.
-    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
-        return false;
-    char aside[MAX_PATH];
-    if (!GetTempFileNameA(folder, kTempFilePrefix, 0, aside))
-        return false;
-    DeleteFileA(aside);  // only its name is wanted, and MoveFileA replaces nothing
-    if (!MoveFileA(target, aside))
-        return false;
-    if (!MoveFileA(saved, target)) {
-        MoveFileA(aside, target);
-        return false;
-    }
-    DeleteFileA(aside);
-    return true;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+        return Placement::NotPlaced;
+    if (runState.directDevice)
+        return ReplaceInOneStep(saved, target) ? Placement::Placed : Placement::NotPlaced;
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return MoveWhileHeld(saved, target) ? Placement::Placed : Placement::NotPlaced;
+    return ReplaceThroughAside(saved, target, folder);
 }
 
 // The image goes to a new file beside the target first, so that a failed
@@ -143,10 +218,10 @@ bool SaveImage(const unsigned char* image)
     if (!*runState.imageFileName || !ImageNameFits() || !ImageFolder(folder) ||
         !GetTempFileNameA(folder, kTempFilePrefix, 0, saved))
         return false;
-    const bool inPlace = WriteWholeFile(saved, image) && PutInPlace(saved, folder);
-    if (!inPlace)
-        DeleteFileA(saved);
-    return inPlace;
+    const Placement placement = WriteWholeFile(saved, image) ? PutInPlace(saved, folder) : Placement::NotPlaced;
+    if (placement == Placement::NotPlaced)
+        DeleteWhileHeld(saved);
+    return placement == Placement::Placed;
 }
 
 }  // namespace
@@ -168,10 +243,14 @@ DWORD WINAPI WriteWorker(LPVOID)
 DWORD WINAPI ReadWorker(LPVOID)
 {
     if (unsigned char* image = AllocateDiskImage()) {
-        if (ReadDisk(image, ProgressBar())) {
-            if (SaveImage(image))
+        // Once the run has ended (the user closed the progress window) no
+        // save begins: the process is about to end under it.
+        if (ReadDisk(image, ProgressBar()) && BeginImageSave()) {
+            const bool saved = SaveImage(image);
+            if (saved)
                 runState.transferSucceeded = true;
-            else
+            EndImageSave();
+            if (!saved)
                 MessageBoxA(nullptr, kCannotOpenText, kCannotOpenCaption, MB_OK);
         }
         FreeDiskImage(image);

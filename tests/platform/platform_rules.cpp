@@ -40,6 +40,11 @@ constexpr unsigned long kDismountVolume = 0x00090020;
 constexpr unsigned long kMemRelease = 0x8000;
 constexpr unsigned long kCreateSuspended = 4;
 constexpr unsigned long kLoadLibraryFlagsOfTheTime = 0x1 | 0x2 | 0x8;  // no resolve, data file, altered search
+constexpr unsigned long kLoadLibraryFlags9x = 0x2 | 0x8;
+constexpr unsigned long kReplaceWriteThrough = 0x1 | 0x8;  // MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH
+constexpr unsigned long kFailCriticalErrors = 1;
+constexpr unsigned long kErrorModesOfTheTime = 0x1 | 0x2 | 0x8000;
+constexpr unsigned long kEmExLimitText = 0x435;
 constexpr unsigned long kEmStreamIn = 0x449;
 constexpr unsigned long kInvalidHandle = 0xFFFFFFFF;
 
@@ -60,6 +65,30 @@ struct Call {
 
 // The calls the program made before the one being checked.
 using History = std::map<std::string, int>;
+
+// Calls whose meaning lies in one argument are also counted under
+// "function#value", e.g. each message sent, or the error mode set.
+std::string KeyedName(const std::string& function, unsigned long value)
+{
+    std::ostringstream name;
+    name << function << '#' << std::hex << value;
+    return name.str();
+}
+
+int Count(const History& history, const std::string& name)
+{
+    const auto found = history.find(name);
+    return found == history.end() ? 0 : found->second;
+}
+
+size_t KeyArgument(const std::string& function)
+{
+    if (function == "user32.SendDlgItemMessageA")
+        return 3;
+    if (function == "kernel32.SetErrorMode")
+        return 1;
+    return 0;
+}
 
 // "\\.\A:": a drive opened as a device.
 bool IsDriveDevice(const std::string& path)
@@ -101,6 +130,29 @@ const Rule kRules[] = {
     {"KERNEL32.MoveFileExA", k9x, [](const Call&, const History&) { return false; },
      "MoveFileEx is not implemented on the 9x family",
      "KB Q129532: \"Windows 95 does not implement MoveFileEx()\""},
+    {"KERNEL32.MoveFileExA", kNt,
+     [](const Call& c, const History&) {
+         return c.arg(3) == kReplaceWriteThrough && c.text(1).size() < kMaxPath && c.text(2).size() < kMaxPath;
+     },
+     "the image is replaced in one step: MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH, names shorter than "
+     "MAX_PATH",
+     "M98 MoveFileEx (both flags; the Win32 reference of the time marks WRITE_THROUGH \"Windows NT only\"); M00 "
+     "MoveFileEx: \"In the ANSI version of this function, the name is limited to MAX_PATH characters.\""},
+    {"KERNEL32.MoveFileA", kNt, [](const Call&, const History&) { return false; },
+     "MoveFile replaces nothing, so replacing the image through it leaves a moment with no file under its name; "
+     "the NT family replaces it with MoveFileEx in one step",
+     "M98 MoveFile: \"The new name must not already exist.\"; M98 MoveFileEx, MOVEFILE_REPLACE_EXISTING"},
+    {"KERNEL32.SetErrorMode", kAll, [](const Call& c, const History&) { return (c.arg(1) & ~kErrorModesOfTheTime) == 0; },
+     "only SEM_FAILCRITICALERRORS, SEM_NOGPFAULTERRORBOX and SEM_NOOPENFILEERRORBOX",
+     "M98 SetErrorMode (SEM_NOALIGNMENTFAULTEXCEPT is for RISC processors only)"},
+    {"KERNEL32.CreateFileA", kAll,
+     [](const Call& c, const History& h) {
+         return !(IsDriveDevice(c.text(1)) || Iequals(c.text(1), "\\\\.\\vwin32")) ||
+                Count(h, KeyedName("kernel32.SetErrorMode", kFailCriticalErrors)) != 0;
+     },
+     "no drive and no VWIN32 is opened before SetErrorMode(SEM_FAILCRITICALERRORS)",
+     "KB Q69027: \"if an application attempts to access drive A and there is no disk in that drive, Windows "
+     "displays the System Error message box\""},
     {"KERNEL32.CreateFileA", k9x, [](const Call& c, const History&) { return !IsDriveDevice(c.text(1)); },
      "a drive cannot be opened as a device (\\\\.\\A:) on the 9x family",
      "M98 Windows 95 System Services: \"the CreateFile function does not support the standard "
@@ -114,9 +166,13 @@ const Rule kRules[] = {
      "FILE_SHARE_WRITE flags to gain access to the drive.\""},
     {"KERNEL32.CreateFileA", kAll,
      [](const Call& c, const History&) {
-         return !Iequals(c.text(1), "\\\\.\\vwin32") || c.arg(6) == kDeleteOnClose;
+         return !Iequals(c.text(1), "\\\\.\\vwin32") ||
+                (c.arg(2) == 0 && c.arg(3) == 0 && c.arg(5) == 0 && (c.arg(6) & ~kDeleteOnClose) == 0);
      },
-     "a VxD is opened with FILE_FLAG_DELETE_ON_CLOSE", "M00 Opening the VxD (Windows 95/98 device I/O)"},
+     "a VxD is opened as the documentation opens one: no access, no sharing, disposition 0, and no flag but "
+     "FILE_FLAG_DELETE_ON_CLOSE, which only unloads a dynamically loaded VxD (VWIN32 is static)",
+     "M00 Opening the VxD: CreateFile(\"\\\\.\\SAMPLE.VXD\", 0, 0, NULL, 0, FILE_FLAG_DELETE_ON_CLOSE, NULL); "
+     "Closing the VxD ties the flag to dynamically loadable VxDs"},
     {"KERNEL32.CreateFileA", kNt, [](const Call& c, const History&) { return !Iequals(c.text(1), "\\\\.\\vwin32"); },
      "VxDs such as VWIN32 exist only on the 9x family", "M00 Opening the VxD (Windows 95/98 device I/O)"},
     {"KERNEL32.CreateFileA", k9x, [](const Call& c, const History&) { return c.arg(7) == 0; },
@@ -159,10 +215,14 @@ const Rule kRules[] = {
      },
      "only FSCTL_LOCK_VOLUME and FSCTL_DISMOUNT_VOLUME, which take no buffers",
      "M98 FSCTL_LOCK_VOLUME, FSCTL_DISMOUNT_VOLUME"},
-    {"KERNEL32.LoadLibraryExA", kAll,
+    {"KERNEL32.LoadLibraryExA", kNt,
      [](const Call& c, const History&) { return c.arg(2) == 0 && (c.arg(3) & ~kLoadLibraryFlagsOfTheTime) == 0; },
      "hFile is NULL, and only the flags of the time",
      "M98 LoadLibraryEx: \"This parameter is reserved for future use. It must be NULL.\""},
+    {"KERNEL32.LoadLibraryExA", k9x,
+     [](const Call& c, const History&) { return c.arg(2) == 0 && (c.arg(3) & ~kLoadLibraryFlags9x) == 0; },
+     "hFile is NULL, and only LOAD_LIBRARY_AS_DATAFILE and LOAD_WITH_ALTERED_SEARCH_PATH",
+     "M98 LoadLibraryEx: DONT_RESOLVE_DLL_REFERENCES is marked \"Windows NT\""},
     {"KERNEL32.LoadLibraryA KERNEL32.LoadLibraryExA", kAll,
      [](const Call& c, const History&) { return IsFullPath(c.text(1)); },
      "a DLL is loaded by its full path: a bare name is looked for in the program's folder first",
@@ -193,6 +253,18 @@ const Rule kRules[] = {
      },
      "EM_STREAMIN names SF_TEXT or SF_RTF, without Rich Edit 2.0's SF_UNICODE",
      "M98 EM_STREAMIN: \"This value must specify one of the following data formats.\""},
+    {"user32.SendDlgItemMessageA", kAll,
+     [](const Call& c, const History& h) {
+         const std::string function = "user32.SendDlgItemMessageA";
+         return c.arg(3) != kEmStreamIn ||
+                Count(h, KeyedName(function, kEmExLimitText)) > Count(h, KeyedName(function, kEmStreamIn));
+     },
+     "every EM_STREAMIN comes after an EM_EXLIMITTEXT of its own",
+     "EM_EXLIMITTEXT (current reference): \"it does limit the amount of text that you can stream into a rich edit "
+     "control using the EM_STREAMIN message with lParam set to SF_RTF ... the default limit ... is 32,767 "
+     "characters\"; M98 EM_EXLIMITTEXT: Windows 95 and NT 3.51"},
+    {"user32.SendDlgItemMessageA", kAll, [](const Call& c, const History&) { return c.arg(3) != kEmExLimitText || c.arg(4) == 0; },
+     "EM_EXLIMITTEXT takes wParam 0", "M98 EM_EXLIMITTEXT: \"wParam = 0;\""},
 };
 
 std::vector<std::string> Names(const char* functions)
@@ -333,6 +405,8 @@ int Check(const std::string& family, const std::string& exeName, unsigned long i
                 }
         }
         ++history[call.function];
+        if (const size_t key = KeyArgument(call.function))
+            ++history[KeyedName(call.function, call.arg(key))];
     }
     if (checked == 0) {
         std::cout << "no call of " << exeName << " in the trace\n";

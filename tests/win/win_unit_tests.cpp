@@ -96,6 +96,34 @@ void TestPlatformFamily()
         ok(direct, "the NT family uses the raw device");
 }
 
+// A quit message waiting when a screen opens ends its modal loop at once,
+// with the dialog manager's default result IDOK; nobody pressed the accept
+// button, so the screen was not accepted.
+void TestPendingQuitIsNotAcceptance(const char* exePath)
+{
+    const HMODULE exe = exePath ? LoadLibraryExA(exePath, nullptr, LOAD_LIBRARY_AS_DATAFILE) : nullptr;
+    char folder[MAX_PATH];
+    char document[MAX_PATH];
+    if (!exe || !GetTempPathA(MAX_PATH, folder) || !GetTempFileNameA(folder, "doc", 0, document)) {
+        ok(false, "no exe or temporary document for the screen: error %lu", GetLastError());
+        return;
+    }
+    const char rtf[] = "{\\rtf1\\ansi A document.\\par}";
+    HANDLE file = CreateFileA(document, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, rtf, sizeof rtf - 1, &written, nullptr);
+    CloseHandle(file);
+
+    PostQuitMessage(0);
+    const int result = ShowDocumentScreen(exe, document, "Title", "Heading", "Prompt", "&Yes", "&No", false);
+    ok(result == 1, "a screen ended by a waiting quit message returned %d, not 1 (not accepted)", result);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    DeleteFileA(document);
+    FreeLibrary(exe);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -106,5 +134,6 @@ int main(int argc, char** argv)
     TestDiocCallSucceeded();
     TestPlatformFamily();
     TestDialogTemplates(argc > 1 ? argv[1] : nullptr);  // argv[1]: the built startdisk.exe
+    TestPendingQuitIsNotAcceptance(argc > 1 ? argv[1] : nullptr);
     return TestSummary("win_unit_tests");
 }

@@ -37,6 +37,7 @@ cd "$run"
 prepare() {
     local key='HKCU\Software\Wine\AppDefaults\startdisk.exe'
     rm -f "$STARTDISK_DISK" && truncate -s 1474560 "$STARTDISK_DISK"
+    ln -sfn "$STARTDISK_DISK" "$WINEPREFIX/dosdevices/a::"
     if [ "$1" = 9x ]; then
         wine reg add "$key" /v Version /d win98 /f >/dev/null 2>&1
     else
@@ -72,6 +73,24 @@ picture() {
     echo "  saw \"$2\" -> $pictures/$1.png"
 }
 app="Partition Deletion Application"
+track=9216
+
+# A drive as slow as the demo wants: drive A: is a pipe, and the demo moves
+# what the program writes into it onto the virtual diskette, track by track.
+# The program's writes wait while the pipe is full, so the progress window
+# can be caught part way however fast the transfer runs.
+slow_drive() {
+    rm -f "$run/drive.fifo"
+    mkfifo "$run/drive.fifo"
+    exec 7<>"$run/drive.fifo"  # held open: neither side waits to open, nor sees an end
+    ln -sfn "$run/drive.fifo" "$WINEPREFIX/dosdevices/a::"
+}
+# Lets the next <count> tracks through, written from track <first> on:
+# drive_takes <first> <count>.
+drive_takes() {
+    timeout 60 dd of="$STARTDISK_DISK" bs=$track seek="$1" count="$2" iflag=fullblock conv=notrunc \
+        status=none <&7 || { echo "The program did not write tracks $1 to $(($1 + $2 - 1))." >&2; return 1; }
+}
 prompt=$'Disk is either write protected, bad or not in floppy drive.\r\nPlease correct and hit OK to continue or Cancel to abort.'
 
 # The whole run as a user goes through it: act_as_user nt|9x
@@ -94,18 +113,25 @@ act_as_user() {
     ui wait "$app" >/dev/null
     picture 6-confirmation "$app"
     # On the NT family the diskette is write-protected at first: the retry
-    # prompt, then OK once the protection is gone.
+    # prompt, then OK once the protection is gone. The program opens the
+    # drive again for the retry, and finds the slow one.
     [ "$family" = nt ] && chattr +i "$STARTDISK_DISK" 2>/dev/null && protected=yes
+    [ -n "$protected" ] || slow_drive
     ui click "$app" 1
     if [ -n "$protected" ]; then
         ui msgbox "Error writing to floppy" "$prompt" none >/dev/null
         picture 8-retry-prompt "Error writing to floppy"
         chattr -i "$STARTDISK_DISK"
+        slow_drive
         ui msgbox "Error writing to floppy" "$prompt" ok >/dev/null
     fi
-    # The run pauses part way so that the picture catches the bar moving.
-    ui wait-progress "$app" 1001 60 >/dev/null && kill -STOP "$pid" && picture 7-progress "$app"
-    kill -CONT "$pid"
+    # The drive takes 61 of the 160 tracks; a few more fill the pipe, and
+    # the program waits there while the picture catches the bar part way.
+    # Then the drive takes the rest.
+    drive_takes 0 61
+    ui wait-progress "$app" 1001 60 >/dev/null && picture 7-progress "$app"
+    drive_takes 61 99
+    exec 7<&-
     if [ "$family" = 9x ]; then
         ui wait "$app" >/dev/null
         ui wait-enabled "$app" 1 >/dev/null
@@ -113,6 +139,7 @@ act_as_user() {
         ui click "$app" 2   # Reboot Later: keep the documents, no restart
     fi
     wait "$pid" || rc=$?
+    ln -sfn "$STARTDISK_DISK" "$WINEPREFIX/dosdevices/a::"
     report "$rc"
 }
 

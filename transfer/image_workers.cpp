@@ -219,8 +219,8 @@ bool SaveImage(const unsigned char* image)
         !GetTempFileNameA(folder, kTempFilePrefix, 0, saved))
         return false;
     const Placement placement = WriteWholeFile(saved, image) ? PutInPlace(saved, folder) : Placement::NotPlaced;
-    if (placement == Placement::NotPlaced)
-        DeleteWhileHeld(saved);
+    if (placement == Placement::NotPlaced && !DeleteWhileHeld(saved))
+        ReportKeptFile(kKeptNewImageDebugFormat, saved);
     return placement == Placement::Placed;
 }
 

@@ -9,6 +9,8 @@
 set -euo pipefail
 source_dir="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$source_dir/build-bench}"
+# Wine wants its prefix as an absolute path.
+mkdir -p "$build" && build="$(cd "$build" && pwd)"
 runs="${2:-5}"
 idle_seconds=10
 memory_bar_kb=4096

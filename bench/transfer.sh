@@ -8,6 +8,8 @@
 set -euo pipefail
 source_dir="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-${STARTDISK_BUILD:-$source_dir/build}}"
+# Wine wants its prefix as an absolute path.
+mkdir -p "$build" && build="$(cd "$build" && pwd)"
 runs="${2:-7}"
 tracks=160
 track_bytes=9216

@@ -64,24 +64,28 @@ void DispatchRunMessage(HWND progressWindow, MSG& message)
 }
 
 // Serves the thread's windows until the worker has ended, so that its
-// progress messages and its closing of the progress window go through.
-// With stopAtQuit a quit message ends the wait early (and its exit code is
-// returned); otherwise quits are dropped, since the run's loop is over.
+// progress messages and its closing of the progress window go through, and
+// then handles what is still queued, such as a close of the progress window
+// the user made as the run ended. With stopAtQuit a quit message ends the
+// wait early (and its exit code is returned); otherwise quits are dropped:
+// the run's loop is over, and a quit left waiting would end the next modal
+// window at once.
 int ServeUntilWorkerEnds(HWND progressWindow, bool stopAtQuit)
 {
-    for (;;) {
+    for (bool workerEnded = false;;) {
         MSG message;
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                if (stopAtQuit)
-                    return static_cast<int>(message.wParam);
-                continue;
-            }
-            DispatchRunMessage(progressWindow, message);
+            if (message.message != WM_QUIT)
+                DispatchRunMessage(progressWindow, message);
+            else if (stopAtQuit)
+                return static_cast<int>(message.wParam);
         }
-        const DWORD woken = MsgWaitForMultipleObjects(1, &runState.workerThread, FALSE, INFINITE, kAnyMessage);
-        if (woken != WAIT_OBJECT_0 + 1)
-            return 0;  // the worker has ended (or the wait itself failed)
+        if (workerEnded)
+            return 0;
+        // Anything but a waiting message means the worker has ended (or the
+        // wait itself failed): one more round for what is left.
+        workerEnded =
+            MsgWaitForMultipleObjects(1, &runState.workerThread, FALSE, INFINITE, kAnyMessage) != WAIT_OBJECT_0 + 1;
     }
 }
 
@@ -101,18 +105,6 @@ int RunMessageLoop(HWND progressWindow)
     return static_cast<int>(message.wParam);
 }
 
-// Handles what is still queued for the thread's windows, such as a close of
-// the progress window the user made as the run ended, and drops the quit
-// that it posts: a quit left waiting would end the next modal window at
-// once.
-void HandleLeftoverMessages(HWND progressWindow)
-{
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
-        if (message.message != WM_QUIT)
-            DispatchRunMessage(progressWindow, message);
-}
-
 // The loop has ended. A save under way is let finish before the process
 // ends, and after a finished transfer the worker's own closing of the
 // progress window is awaited, so that neither can reach the closing screen
@@ -121,8 +113,6 @@ void SettleWorker(HWND progressWindow)
 {
     if (ImageSaveUnderWay() || runState.transferSucceeded)
         ServeUntilWorkerEnds(progressWindow, false);
-    if (runState.transferSucceeded)
-        HandleLeftoverMessages(progressWindow);
 }
 
 void FinishCreateRun(HINSTANCE instance)

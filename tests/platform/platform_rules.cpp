@@ -256,15 +256,15 @@ const Rule kRules[] = {
     {"user32.SendDlgItemMessageA", kAll,
      [](const Call& c, const History& h) {
          const std::string function = "user32.SendDlgItemMessageA";
+         if (c.arg(3) == kEmExLimitText)
+             return c.arg(4) == 0;
          return c.arg(3) != kEmStreamIn ||
                 Count(h, KeyedName(function, kEmExLimitText)) > Count(h, KeyedName(function, kEmStreamIn));
      },
-     "every EM_STREAMIN comes after an EM_EXLIMITTEXT of its own",
+     "every EM_STREAMIN comes after an EM_EXLIMITTEXT of its own, which takes wParam 0",
      "EM_EXLIMITTEXT (current reference): \"it does limit the amount of text that you can stream into a rich edit "
      "control using the EM_STREAMIN message with lParam set to SF_RTF ... the default limit ... is 32,767 "
-     "characters\"; M98 EM_EXLIMITTEXT: Windows 95 and NT 3.51"},
-    {"user32.SendDlgItemMessageA", kAll, [](const Call& c, const History&) { return c.arg(3) != kEmExLimitText || c.arg(4) == 0; },
-     "EM_EXLIMITTEXT takes wParam 0", "M98 EM_EXLIMITTEXT: \"wParam = 0;\""},
+     "characters\"; M98 EM_EXLIMITTEXT: \"wParam = 0;\", Windows 95 and NT 3.51"},
 };
 
 std::vector<std::string> Names(const char* functions)

@@ -6,6 +6,8 @@ namespace {
 
 constexpr const char* kCaptureSlash = "/r";
 constexpr const char* kCaptureDash = "-r";
+constexpr const char* kVerifySlash = "/v";
+constexpr const char* kVerifyDash = "-v";
 constexpr const char* kFileSlash = "/f";
 constexpr const char* kFileDash = "-f";
 constexpr std::size_t kOptionLength = 2;
@@ -32,6 +34,7 @@ CommandLineOptions ParseCommandLine(const char* tail, LeadByteTest isLeadByte)
 {
     CommandLineOptions options;
     options.captureMode = FindOption(tail, kCaptureSlash, isLeadByte) || FindOption(tail, kCaptureDash, isLeadByte);
+    options.verify = FindOption(tail, kVerifySlash, isLeadByte) || FindOption(tail, kVerifyDash, isLeadByte);
 
     const char* option = FindOption(tail, kFileSlash, isLeadByte);
     if (!option)

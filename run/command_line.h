@@ -1,4 +1,4 @@
-// Reading the two command-line options. Portable: no Windows headers, and no
+// Reading the three command-line options. Portable: no Windows headers, and no
 // allocation, so the program needs no more of the C++ runtime than this.
 #ifndef STARTDISK_COMMAND_LINE_H
 #define STARTDISK_COMMAND_LINE_H
@@ -7,6 +7,7 @@ constexpr const char* kDefaultImageFileName = "MYFILE.BIN";
 
 struct CommandLineOptions {
     bool captureMode = false;  // read the diskette into the image file
+    bool verify = false;       // every written track is read back from the diskette and compared
     // Points into the tail (the name always runs to its end) or at the default.
     const char* imageFileName = kDefaultImageFileName;
 };

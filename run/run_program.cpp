@@ -105,14 +105,30 @@ int RunMessageLoop(HWND progressWindow)
     return static_cast<int>(message.wParam);
 }
 
-// The loop has ended. A save under way is let finish before the process
-// ends, and after a finished transfer the worker's own closing of the
-// progress window is awaited, so that neither can reach the closing screen
-// or the completion message.
-void SettleWorker(HWND progressWindow)
+// The loop has ended: decides the run's outcome, once. A save under way is
+// let finish before the process ends, and its end is the outcome. Otherwise
+// the outcome is what the worker has recorded by now (a close of the window
+// ends a transfer as failed); after a success its own closing of the
+// progress window is awaited, so that it cannot reach the closing screen or
+// the completion message. The worker may record a success just after the
+// reading, so nothing reads the record again.
+bool SettleWorker(HWND progressWindow)
 {
-    if (ImageSaveUnderWay() || runState.transferSucceeded)
+    if (ImageSaveUnderWay()) {
         ServeUntilWorkerEnds(progressWindow, false);
+        return runState.transferSucceeded;
+    }
+    const bool succeeded = runState.transferSucceeded;
+    if (succeeded)
+        ServeUntilWorkerEnds(progressWindow, false);
+    return succeeded;
+}
+
+// A failure the platform gave no code for must still not pass for a run
+// that reached its end (exit code 0).
+int FailureExitCode(DWORD error)
+{
+    return error != ERROR_SUCCESS ? static_cast<int>(error) : kExitNoErrorCode;
 }
 
 void FinishCreateRun(HINSTANCE instance)
@@ -133,6 +149,7 @@ int RunProgram(HINSTANCE instance, const char* commandLineTail)
 
     const CommandLineOptions options = ParseCommandLine(commandLineTail, IsAnsiLeadByte);
     runState.captureMode = options.captureMode;
+    runState.verify = options.verify;
     runState.imageFileName = options.imageFileName;
     runState.transferSucceeded = false;
 
@@ -144,7 +161,7 @@ int RunProgram(HINSTANCE instance, const char* commandLineTail)
 
     HWND progressWindow = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, SimpleDialogProc, 0);
     if (!progressWindow)
-        return static_cast<int>(GetLastError());
+        return FailureExitCode(GetLastError());
     runState.progressWindow = progressWindow;
     ShowWindow(progressWindow, SW_SHOW);
 
@@ -155,16 +172,16 @@ int RunProgram(HINSTANCE instance, const char* commandLineTail)
         // Without a worker nothing would ever close the progress window.
         const DWORD error = GetLastError();
         MessageBoxA(nullptr, kWorkerNotStartedText, kWorkerNotStartedCaption, MB_OK | MB_ICONERROR);
-        return static_cast<int>(error);
+        return FailureExitCode(error);
     }
 
     const int exitCode = RunMessageLoop(progressWindow);
-    SettleWorker(progressWindow);
+    const bool succeeded = SettleWorker(progressWindow);
 
     if (runState.captureMode) {
-        if (runState.transferSucceeded)
+        if (succeeded)
             MessageBoxA(nullptr, kCaptureDoneText, kCaptureDoneCaption, MB_OK | MB_ICONINFORMATION);
-    } else if (runState.transferSucceeded && !runState.directDevice) {
+    } else if (succeeded && !runState.directDevice) {
         FinishCreateRun(instance);
     }
     return exitCode;

@@ -10,6 +10,7 @@
 struct RunState {
     bool directDevice = true;   // false only on the 9x family, which needs VWIN32
     bool captureMode = false;   // diskette to image file instead of image file to diskette
+    bool verify = false;        // a Create run reads every written track back and compares it
     const char* imageFileName = "";  // lives as long as the process's command line
     // Written by the worker, read by the user-interface thread once the
     // message loop has ended; atomic because the user may end the loop early.
@@ -26,6 +27,9 @@ extern RunState runState;
 // Exit codes of a run that ends before the message loop.
 constexpr int kExitScreenNotAccepted = -1;
 constexpr int kExitNotConfirmed = -2;
+// The progress window or the worker could not be made and the platform gave
+// no error code.
+constexpr int kExitNoErrorCode = -3;
 
 int RunProgram(HINSTANCE instance, const char* commandLineTail);
 bool IsDirectDeviceFamily();

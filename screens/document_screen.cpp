@@ -20,7 +20,8 @@ constexpr const char* kNotShownCaption = "Agreement Dialog Error";
 constexpr const char* kNotAcceptedDebugFormat = "Win error = %d\r\n";
 constexpr const char* kRichEditLibrary = "riched32.dll";
 
-constexpr int kTwipsPerPixel = 15;
+constexpr int kTwipsPerInch = 1440;
+constexpr int kDefaultDpi = 96;
 constexpr int kLineWidthMargin = 350;  // twips kept clear of the right edge
 constexpr int kTextSlotSize = 2048;
 // Far above any real agreement or instruction; the rich-edit control needs
@@ -57,12 +58,23 @@ bool GetDocumentSize(HANDLE file, ULONGLONG& size)
     return true;
 }
 
+// The screen's pixels per inch. Lines laid out at 96 DPI's 15 twips a pixel
+// would run past the editor's right edge at 120 or 144 DPI. GDI32 is always
+// loaded by USER32, so it is looked up rather than imported.
+int ScreenDpi(HDC context)
+{
+    using GetDeviceCapsProc = int(WINAPI*)(HDC, int);
+    const auto getDeviceCaps = LibraryProc<GetDeviceCapsProc>(GetModuleHandleA("gdi32.dll"), "GetDeviceCaps");
+    const int dpi = getDeviceCaps && context ? getDeviceCaps(context, LOGPIXELSX) : 0;
+    return dpi > 0 ? dpi : kDefaultDpi;
+}
+
 void SetLineWidth(HWND window)
 {
     HDC context = GetDC(window);
     RECT client;
     GetClientRect(GetDlgItem(window, IDC_DOC_EDITOR), &client);
-    const LONG lineWidth = (client.right - client.left) * kTwipsPerPixel - kLineWidthMargin;
+    const LONG lineWidth = (client.right - client.left) * kTwipsPerInch / ScreenDpi(context) - kLineWidthMargin;
     SendDlgItemMessageA(window, IDC_DOC_EDITOR, EM_SETTARGETDEVICE, reinterpret_cast<WPARAM>(context), lineWidth);
     ReleaseDC(window, context);
 }

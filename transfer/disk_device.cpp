@@ -20,6 +20,32 @@ void ReleaseVolumeForRawAccess(const DiskDevice& device)
 
 namespace {
 
+// MS-DOS services of the 9x family through VWIN32, for a verified write.
+constexpr DWORD kGenericIoctl = 0x440D;
+constexpr DWORD kLockLogicalVolume = 0x084A;    // category 08h, minor code 4Ah
+constexpr DWORD kUnlockLogicalVolume = 0x086A;  // category 08h, minor code 6Ah
+// BH = lock level 0, the level the documentation prefers and the only one
+// under which a user interface (the retry prompt) may run; BL = drive A:.
+constexpr DWORD kLevel0OfDriveA = 0x0001;
+constexpr DWORD kResetDrive = 0x710D;
+constexpr DWORD kFlushAndInvalidate = 1;  // CX: flush the buffers and drop the drive's cache
+constexpr DWORD kDriveA = 1;              // DX: 1 is A:
+
+// Unbuffered I/O goes to the medium itself; writing through also leaves
+// nothing in the drive's own cache.
+constexpr DWORD kVerifyFlags = FILE_FLAG_NO_BUFFERING | FILE_FLAG_WRITE_THROUGH;
+
+// An INT 21h function through VWIN32. The carry flag is preset, so that a
+// request nobody carried out does not pass for one that succeeded.
+bool CallDos(const DiskDevice& device, DWORD eax, DWORD ebx, DWORD ecx, DWORD edx)
+{
+    DIOC_REGISTERS registers{ebx, edx, ecx, eax, 0, 0, kCarryFlag};
+    DWORD returned = 0;
+    const BOOL called = DeviceIoControl(device.handle, VWIN32_DIOC_DOS_IOCTL, &registers, sizeof registers,
+                                        &registers, sizeof registers, &returned, nullptr);
+    return DiocCallSucceeded(called, registers);
+}
+
 bool TransferDirectTrack(HANDLE device, TransferDirection direction, unsigned char* trackBytes, int firstSector)
 {
     SetFilePointer(device, firstSector * DiskGeometry::bytesPerSector, nullptr, FILE_BEGIN);
@@ -31,43 +57,76 @@ bool TransferDirectTrack(HANDLE device, TransferDirection direction, unsigned ch
     return done && moved == static_cast<DWORD>(DiskGeometry::bytesPerTrack);
 }
 
-bool TransferVwin32Track(DiskDevice& device, TransferDirection direction)
+bool TransferVwin32Track(const DiskDevice& device, TransferDirection direction, DIOC_REGISTERS& registers)
 {
     const DWORD service = direction == TransferDirection::Write ? VWIN32_DIOC_DOS_INT26 : VWIN32_DIOC_DOS_INT25;
     DWORD returned = 0;
-    const BOOL called = DeviceIoControl(device.handle, service, &device.registers, sizeof device.registers,
-                                        &device.registers, sizeof device.registers, &returned, nullptr);
-    return DiocCallSucceeded(called, device.registers);
+    const BOOL called = DeviceIoControl(device.handle, service, &registers, sizeof registers, &registers,
+                                        sizeof registers, &returned, nullptr);
+    return DiocCallSucceeded(called, registers);
 }
 
 }  // namespace
 
-DiskDevice OpenDiskDevice(bool directDevice)
+DiskDevice OpenDiskDevice(bool directDevice, bool verify)
 {
     DiskDevice device;
     device.direct = directDevice;
+    device.verify = verify;
     if (directDevice) {
+        // One handle for the writes and the read-backs: once the volume is
+        // locked, no other handle may reach it.
         device.handle = CreateFileA(kDirectDevicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
+                                    nullptr, OPEN_EXISTING, verify ? kVerifyFlags : 0, nullptr);
         if (device.handle != INVALID_HANDLE_VALUE)
             ReleaseVolumeForRawAccess(device);
     } else {
         device.handle = CreateFileA(kVwin32DevicePath, 0, 0, nullptr, 0, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        // Without a lock the absolute disk read may be served from the
+        // system's caches rather than the diskette. It fails while anything
+        // has a file or a window open on A:; the first track then fails and
+        // the user can close it before trying again.
+        if (verify && device.handle != INVALID_HANDLE_VALUE)
+            device.locked = CallDos(device, kGenericIoctl, kLevel0OfDriveA, kLockLogicalVolume, 0);
     }
     return device;
 }
 
 bool TransferTrack(DiskDevice& device, TransferDirection direction, unsigned char* trackBytes, int firstSector)
 {
+    if (!device.direct && device.verify && !device.locked)
+        return false;
 #ifdef STARTDISK_RECORD_REQUESTS
     RecordDiskRequest(direction, device.direct ? firstSector : static_cast<int>(device.registers.reg_EDX));
 #endif
     return device.direct ? TransferDirectTrack(device.handle, direction, trackBytes, firstSector)
-                         : TransferVwin32Track(device, direction);
+                         : TransferVwin32Track(device, direction, device.registers);
+}
+
+bool ReadTrackBack(DiskDevice& device, unsigned char* readBack, int firstSector)
+{
+#ifdef STARTDISK_RECORD_REQUESTS
+    RecordDiskRequest(TransferDirection::Read, firstSector);
+#endif
+    if (device.direct)
+        return TransferDirectTrack(device.handle, TransferDirection::Read, readBack, firstSector);
+    // The documentation gives Reset Drive only as an INT 21h function and
+    // names no VWIN32 code for it. VWIN32_DIOC_DOS_IOCTL hands its registers
+    // to INT 21h on every 9x release (the drive-information code takes the
+    // newer 73xxh functions only from OSR2 on), so it carries the request.
+    // The result does not matter: under the lock the read reaches the
+    // diskette anyway; this only drops what the cache still holds.
+    CallDos(device, kResetDrive, 0, kFlushAndInvalidate, kDriveA);
+    DIOC_REGISTERS request;
+    FillDiocRegisters(request, readBack, firstSector);
+    return TransferVwin32Track(device, TransferDirection::Read, request);
 }
 
 void CloseDiskDevice(DiskDevice& device)
 {
+    if (device.locked)
+        CallDos(device, kGenericIoctl, kLevel0OfDriveA, kUnlockLogicalVolume, 0);
+    device.locked = false;
     if (device.handle != INVALID_HANDLE_VALUE)
         CloseHandle(device.handle);
     device.handle = INVALID_HANDLE_VALUE;

@@ -18,6 +18,7 @@ struct DIOC_REGISTERS {
 };
 static_assert(sizeof(DIOC_REGISTERS) == 28, "VWIN32 expects seven 32-bit registers");
 
+constexpr DWORD VWIN32_DIOC_DOS_IOCTL = 1;  // an MS-DOS function (INT 21h)
 constexpr DWORD VWIN32_DIOC_DOS_INT25 = 2;  // absolute disk read
 constexpr DWORD VWIN32_DIOC_DOS_INT26 = 3;  // absolute disk write
 constexpr DWORD kCarryFlag = 1;
@@ -27,13 +28,17 @@ constexpr const char* kVwin32DevicePath = "\\\\.\\vwin32";
 
 struct DiskDevice {
     bool direct = true;
+    bool verify = false;  // every written track is read back from the diskette
+    bool locked = false;  // 9x path with verify: drive A: is locked for this process
     HANDLE handle = INVALID_HANDLE_VALUE;
     DIOC_REGISTERS registers{};  // 9x path: the request of the current track
 };
 
 // The open is not checked here: a failed open shows up as a failed first
-// track, so the user gets the usual retry prompt.
-DiskDevice OpenDiskDevice(bool directDevice);
+// track, so the user gets the usual retry prompt. With verify, reads must
+// come from the diskette itself, not from a cache: the raw device is opened
+// unbuffered and written through, and on the 9x path drive A: is locked.
+DiskDevice OpenDiskDevice(bool directDevice, bool verify);
 // Direct path: lets raw requests reach a volume the system has mounted. Done
 // at open, and again before a retry on the same handle, since a diskette
 // inserted meanwhile is mounted afresh.
@@ -41,6 +46,10 @@ void ReleaseVolumeForRawAccess(const DiskDevice& device);
 void FillDiocRegisters(DIOC_REGISTERS& registers, unsigned char* trackBytes, int firstSector);
 // Moves one whole track; on the 9x path the registers must have been filled.
 bool TransferTrack(DiskDevice& device, TransferDirection direction, unsigned char* trackBytes, int firstSector);
+// Reads the track just written from the diskette into readBack (room for one
+// track, sector-aligned), past any cache.
+bool ReadTrackBack(DiskDevice& device, unsigned char* readBack, int firstSector);
+// Releases a lock the device holds, then the device.
 void CloseDiskDevice(DiskDevice& device);
 
 // A VWIN32 service call succeeds only when the call itself did and the

@@ -7,9 +7,12 @@
 #include "transfer/disk_geometry.h"
 
 // image holds DiskGeometry::imageSize bytes. Returns true only when all
-// tracks were moved and the user did not cancel.
-bool TransferDisk(unsigned char* image, HWND progressBar, TransferDirection direction);
-bool WriteDisk(unsigned char* image, HWND progressBar);
+// tracks were moved and the user did not cancel. With readBack (room for one
+// track, sector-aligned) every written track is read back from the diskette
+// and compared, and a track that differs fails like a failed write.
+bool TransferDisk(unsigned char* image, HWND progressBar, TransferDirection direction,
+                  unsigned char* readBack = nullptr);
+bool WriteDisk(unsigned char* image, HWND progressBar, unsigned char* readBack = nullptr);
 bool ReadDisk(unsigned char* image, HWND progressBar);
 
 #endif

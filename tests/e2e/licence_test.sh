@@ -16,6 +16,22 @@ numbered_licence() {
     } > LA001.RTF
 }
 
+# The screen's DPI as Wine reports it to programs started from now on.
+set_dpi() { wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1; }
+trap 'set_dpi 96; cleanup' EXIT
+
+# No line of the licence may run past the editor's right edge, where it
+# could not be read: lines_fit <what>.
+lines_fit() {
+    local rightmost width
+    read -r rightmost width <<<"$(ui line-ends "$LICENCE" 9000)"
+    if [ "$rightmost" -ge 0 ] && [ "$rightmost" -lt "$width" ]; then
+        echo "ok: $1: every line ends inside the editor ($rightmost < $width)"
+    else
+        check "$1: every line ends inside the editor (x of the last character, client width)" "< $width" "$rightmost $width"
+    fi
+}
+
 # Ends the run on screen 2 so that each case leaves nothing running.
 decline_next() {
     ui click "$NEXT" 2 >/dev/null
@@ -30,6 +46,7 @@ check "Yes label" "&Yes" "$(ui text "$LICENCE" 1)"
 check "starts at the top" 0 "$(ui firstline "$LICENCE" 9000)"
 check "Yes disabled at first" "disabled visible" "$(ui state "$LICENCE" 1)"
 check "No enabled" "enabled visible" "$(ui state "$LICENCE" 2)"
+lines_fit "96 DPI"
 ui key "$LICENCE" enter
 expect_no_window "$NEXT" 400
 check "Enter does not accept an unread licence" "disabled visible" "$(ui state "$LICENCE" 1)"
@@ -123,5 +140,20 @@ ui scroll "$LICENCE" 9000 bottom
 expect_ui "long licence: Yes enabled at the end" wait-enabled "$LICENCE" 1
 ui click "$LICENCE" 1
 decline_next "run ended on screen 2"
+
+echo "# at 120 DPI the licence's lines still fit the editor, and Yes still waits for the end"
+set_dpi 120
+install_documents
+start_app
+ui wait "$LICENCE" >/dev/null
+lines_fit "120 DPI"
+ui scroll "$LICENCE" 9000 pagedown
+ui sleep 400
+check "120 DPI: a page down is not the end" "disabled visible" "$(ui state "$LICENCE" 1)"
+ui scroll "$LICENCE" 9000 bottom
+expect_ui "120 DPI: Yes enabled at the end" wait-enabled "$LICENCE" 1
+ui click "$LICENCE" 1
+decline_next "120 DPI: run ended on screen 2"
+set_dpi 96
 
 finish

@@ -1,5 +1,6 @@
 // Any command line, however long or strange, parses without reading out of
-// bounds, and the image file name is always the tail's end or the default.
+// bounds, each option is found exactly where a plain search finds it, and the
+// image file name is always the tail's end or the default.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -20,18 +21,38 @@ void Require(bool condition)
         std::abort();
 }
 
-void CheckOptions(const std::string& tail, const CommandLineOptions& options)
+// A plain reference search: does text start at a character boundary of tail?
+bool Occurs(const std::string& tail, const char* text, LeadByteTest isLeadByte)
 {
+    for (std::size_t at = 0; at < tail.size();) {
+        if (tail.compare(at, 2, text) == 0)
+            return true;
+        const bool doubleByte = isLeadByte && isLeadByte(static_cast<unsigned char>(tail[at]));
+        at += (doubleByte && at + 1 < tail.size()) ? 2 : 1;
+    }
+    return false;
+}
+
+bool Occurs(const std::string& tail, const char* slash, const char* dash, LeadByteTest isLeadByte)
+{
+    return Occurs(tail, slash, isLeadByte) || Occurs(tail, dash, isLeadByte);
+}
+
+// Each flag stands for its own two texts alone, and the name is the tail's
+// end after a file option, or the default without one.
+void CheckOptions(const std::string& tail, LeadByteTest isLeadByte)
+{
+    const CommandLineOptions options = ParseCommandLine(tail.c_str(), isLeadByte);
+    Require(options.captureMode == Occurs(tail, "/r", "-r", isLeadByte));
+    Require(options.verify == Occurs(tail, "/v", "-v", isLeadByte));
     const char* begin = tail.c_str();
     const char* end = begin + tail.size();
     const bool intoTail = options.imageFileName >= begin && options.imageFileName <= end;
-    const bool isDefault = std::strcmp(options.imageFileName, kDefaultImageFileName) == 0;
-    Require(intoTail || isDefault);
+    Require(intoTail == Occurs(tail, "/f", "-f", isLeadByte));
     if (intoTail)
         Require(options.imageFileName + std::strlen(options.imageFileName) == end);
-    const bool hasFileOption = tail.find("/f") != std::string::npos || tail.find("-f") != std::string::npos;
-    if (!hasFileOption)
-        Require(!intoTail && isDefault);
+    else
+        Require(std::strcmp(options.imageFileName, kDefaultImageFileName) == 0);
 }
 
 }  // namespace
@@ -45,14 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(tail >= line.c_str() && tail <= line.c_str() + line.size());
 
     const std::string tailCopy(tail);
-    const CommandLineOptions singleByte = ParseCommandLine(tailCopy.c_str());
-    CheckOptions(tailCopy, singleByte);
-    const bool hasCapture = tailCopy.find("/r") != std::string::npos || tailCopy.find("-r") != std::string::npos;
-    Require(singleByte.captureMode == hasCapture);
-
-    // Under a double-byte code page fewer places count as option starts.
-    const CommandLineOptions doubleByte = ParseCommandLine(tailCopy.c_str(), EvenBytesLead);
-    CheckOptions(tailCopy, doubleByte);
-    Require(!doubleByte.captureMode || singleByte.captureMode);
+    CheckOptions(tailCopy, nullptr);
+    CheckOptions(tailCopy, EvenBytesLead);
     return 0;
 }

@@ -8,6 +8,7 @@ struct TailCase {
     const char* tail;
     bool captureMode;
     const char* imageFileName;
+    bool verify = false;
 };
 
 class ParseCommandLineTest : public ::testing::TestWithParam<TailCase> {};
@@ -18,6 +19,7 @@ TEST_P(ParseCommandLineTest, FindsModeAndImageFile)
     const CommandLineOptions options = ParseCommandLine(c.tail);
     EXPECT_EQ(options.captureMode, c.captureMode) << "tail: [" << c.tail << "]";
     EXPECT_STREQ(options.imageFileName, c.imageFileName) << "tail: [" << c.tail << "]";
+    EXPECT_EQ(options.verify, c.verify) << "tail: [" << c.tail << "]";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -44,7 +46,13 @@ INSTANTIATE_TEST_SUITE_P(
         // An option that ends the tail leaves an empty name, not a crash.
         TailCase{"-f", false, ""},
         TailCase{"-r -f", true, ""},
-        TailCase{"/f", false, ""}));
+        TailCase{"/f", false, ""},
+        TailCase{"-v", false, "MYFILE.BIN", true},
+        TailCase{"/v", false, "MYFILE.BIN", true},
+        TailCase{"-V", false, "MYFILE.BIN", false},
+        TailCase{"-v -r", true, "MYFILE.BIN", true},
+        // Verify is found even inside the name, which keeps the "-v".
+        TailCase{"-f a.bin -v", false, "a.bin -v", true}));
 
 // A made-up double-byte code page: bytes 0x81 to 0x9F and 0xE0 to 0xFC lead.
 bool ShiftJisLikeLeadByte(unsigned char byte)
@@ -60,6 +68,7 @@ TEST(ParseCommandLineDoubleByte, OptionTextInsideATrailByteIsNotAnOption)
     EXPECT_FALSE(ParseCommandLine(tail.c_str(), ShiftJisLikeLeadByte).captureMode);
     EXPECT_TRUE(ParseCommandLine(tail.c_str()).captureMode) << "a single-byte code page sees the bytes";
     EXPECT_STREQ(ParseCommandLine(tail.c_str(), ShiftJisLikeLeadByte).imageFileName, "\x81-r.bin");
+    EXPECT_FALSE(ParseCommandLine("\x81-v", ShiftJisLikeLeadByte).verify);
 }
 
 TEST(ParseCommandLineDoubleByte, OptionAfterDoubleByteCharactersIsFound)

@@ -63,8 +63,31 @@ struct Call {
     }
 };
 
-// The calls the program made before the one being checked.
-using History = std::map<std::string, int>;
+// A handle the program got from CreateFileA.
+struct OpenFile {
+    std::string path;
+    unsigned long access = 0;
+    unsigned long flags = 0;
+    bool flushed = false;
+};
+
+// The calls the program made before the one being checked, and the files
+// they left open or wrote.
+struct History {
+    std::map<std::string, int> calls;
+    std::map<unsigned long, OpenFile> handles;
+    std::set<std::string> closedUnflushed;  // written, then closed without FlushFileBuffers
+    std::map<std::string, OpenFile> opening;  // per thread: the CreateFileA call awaiting its handle
+
+    size_t count(const std::string& name) const { return calls.count(name); }
+};
+
+std::string Lower(std::string text)
+{
+    for (char& ch : text)
+        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return text;
+}
 
 // Calls whose meaning lies in one argument are also counted under
 // "function#value", e.g. each message sent, or the error mode set.
@@ -77,8 +100,8 @@ std::string KeyedName(const std::string& function, unsigned long value)
 
 int Count(const History& history, const std::string& name)
 {
-    const auto found = history.find(name);
-    return found == history.end() ? 0 : found->second;
+    const auto found = history.calls.find(name);
+    return found == history.calls.end() ? 0 : found->second;
 }
 
 size_t KeyArgument(const std::string& function)
@@ -142,6 +165,13 @@ const Rule kRules[] = {
      "MoveFile replaces nothing, so replacing the image through it leaves a moment with no file under its name; "
      "the NT family replaces it with MoveFileEx in one step",
      "M98 MoveFile: \"The new name must not already exist.\"; M98 MoveFileEx, MOVEFILE_REPLACE_EXISTING"},
+    {"KERNEL32.MoveFileA KERNEL32.MoveFileExA", kAll,
+     [](const Call& c, const History& h) { return h.closedUnflushed.count(Lower(c.text(1))) == 0; },
+     "a file the program wrote was flushed (FlushFileBuffers on its handle) before it was closed, when a rename "
+     "makes it the image: a rename is carried out at once, the data only when the system gets to it",
+     "M00 FlushFileBuffers: \"The WriteFile and WriteFileEx functions typically write data to an internal buffer "
+     "that the operating system writes to disk on a regular basis.\"; MoveFileEx, MOVEFILE_WRITE_THROUGH: \"guarantees "
+     "that a move performed as a copy and delete operation is flushed to disk\", a rename is not"},
     {"KERNEL32.SetErrorMode", kAll, [](const Call& c, const History&) { return (c.arg(1) & ~kErrorModesOfTheTime) == 0; },
      "only SEM_FAILCRITICALERRORS, SEM_NOGPFAULTERRORBOX and SEM_NOOPENFILEERRORBOX",
      "M98 SetErrorMode (SEM_NOALIGNMENTFAULTEXCEPT is for RISC processors only)"},
@@ -337,11 +367,62 @@ void ParseArguments(const std::string& list, Call& call)
     }
 }
 
+constexpr unsigned long kGenericWrite = 0x40000000;
+
+// What a call of the program leaves behind for the rules of later calls.
+void Remember(const Call& call, const std::string& thread, History& history)
+{
+    ++history.calls[call.function];
+    if (const size_t key = KeyArgument(call.function))
+        ++history.calls[KeyedName(call.function, call.arg(key))];
+    if (call.function == "kernel32.CreateFileA") {
+        history.opening[thread] = OpenFile{Lower(call.text(1)), call.arg(2), call.arg(6)};
+    } else if (call.function == "kernel32.FlushFileBuffers") {
+        const auto found = history.handles.find(call.arg(1));
+        if (found != history.handles.end())
+            found->second.flushed = true;
+    } else if (call.function == "kernel32.CloseHandle") {
+        const auto found = history.handles.find(call.arg(1));
+        if (found == history.handles.end())
+            return;
+        if ((found->second.access & kGenericWrite) && !found->second.flushed)
+            history.closedUnflushed.insert(found->second.path);
+        else if (found->second.access & kGenericWrite)
+            history.closedUnflushed.erase(found->second.path);
+        history.handles.erase(found);
+    }
+}
+
+// "<pid>:<tid>:Ret  KERNEL32.CreateFileA() retval=<handle> ret=<address>":
+// the handle a file open of the program got.
+void RememberReturn(const std::string& line, const std::string& thread, History& history)
+{
+    const size_t retAt = line.find(":Ret  ");
+    const size_t open = line.find('(', retAt);
+    const size_t value = line.find("retval=");
+    const auto pending = history.opening.find(thread);
+    if (open == std::string::npos || value == std::string::npos || pending == history.opening.end())
+        return;
+    const std::string function = line.substr(retAt + 6, open - retAt - 6);
+    if (function.find('.') == std::string::npos || CanonicalName(function) != "kernel32.CreateFileA")
+        return;
+    const unsigned long handle = std::strtoul(line.c_str() + value + 7, nullptr, 16);
+    if (handle != kInvalidHandle)
+        history.handles[handle] = pending->second;
+    history.opening.erase(pending);
+}
+
+// Calls that no rule names but whose effects later rules look at.
+constexpr const char* kRememberedFunctions = "KERNEL32.CreateFileA KERNEL32.FlushFileBuffers KERNEL32.CloseHandle";
+
 int PrintFunctions()
 {
     std::set<std::string> include;
+    std::vector<const char*> lists{kRememberedFunctions};
     for (const Rule& rule : kRules)
-        for (const std::string& name : Names(rule.functions)) {
+        lists.push_back(rule.functions);
+    for (const char* functions : lists)
+        for (const std::string& name : Names(functions)) {
             const std::string canonical = CanonicalName(name);
             include.insert(canonical);
             if (canonical.compare(0, 9, "kernel32.") == 0)
@@ -377,6 +458,11 @@ int Check(const std::string& family, const std::string& exeName, unsigned long i
                 program = process;
             continue;
         }
+        const std::string thread = line.substr(0, line.find(':', process.size() + 1));
+        if (process == program && line.find(":Ret  ") != std::string::npos) {
+            RememberReturn(line, thread, history);
+            continue;
+        }
         // "<pid>:<tid>:Call KERNEL32.CreateFileA(<arguments>) ret=<address>"
         const size_t callAt = line.find(":Call ");
         const size_t open = line.find('(', callAt);
@@ -404,9 +490,7 @@ int Check(const std::string& family, const std::string& exeName, unsigned long i
                     ++broken;
                 }
         }
-        ++history[call.function];
-        if (const size_t key = KeyArgument(call.function))
-            ++history[KeyedName(call.function, call.arg(key))];
+        Remember(call, thread, history);
     }
     if (checked == 0) {
         std::cout << "no call of " << exeName << " in the trace\n";

@@ -36,6 +36,7 @@ const char kUsage[] =
     "  progress <win> <id>            print \"<low> <high> <pos>\"\n"
     "  scroll <win> <id> bottom|top|pagedown\n"
     "  firstline <win> <id>           print EM_GETFIRSTVISIBLELINE\n"
+    "  line-ends <win> <id>           print the rightmost x of a line's last character and the client width\n"
     "  wait-enabled <win> <id>        wait until the control is enabled\n"
     "  wait-progress <win> <id> <n>   wait until the progress position is >= n\n"
     "  sleep <ms>\n"
@@ -478,6 +479,7 @@ const CommandShape kCommandShapes[] = {
     {"class", 2},       {"click", 2},          {"key", 2},            {"close", 1},      {"msgbox", 3},
     {"msgbox-icon", 1}, {"msgbox-buttons", 1}, {"progress", 2},       {"scroll", 3},     {"firstline", 2},
     {"wait-enabled", 2}, {"wait-progress", 3}, {"sleep", 1},  {"hold", 2},
+    {"line-ends", 2},
 };
 
 // Checks names, counts and numeric arguments before anything runs, so a typo
@@ -497,7 +499,8 @@ bool validate(const Command& c, std::string* err) {
     }
     long v;
     bool hasId = n == "text" || n == "state" || n == "class" || n == "click" || n == "progress" ||
-                 n == "scroll" || n == "firstline" || n == "wait-enabled" || n == "wait-progress";
+                 n == "scroll" || n == "firstline" || n == "wait-enabled" || n == "wait-progress" ||
+                 n == "line-ends";
     if (hasId) {
         // 0 names the window itself, which only makes sense for queries on it.
         long lo = (n == "text" || n == "state" || n == "class") ? 0 : 1;
@@ -706,6 +709,29 @@ bool run(const Command& c, std::string* out, bool* hasOut) {
         DWORD_PTR line = 0;
         if (!sendMsg(ctl, EM_GETFIRSTVISIBLELINE, 0, 0, &line)) return fail("EM_GETFIRSTVISIBLELINE got no answer");
         *out = std::to_string(static_cast<long>(line));
+        *hasOut = true;
+        return true;
+    }
+    if (n == "line-ends") {
+        // A line laid out wider than the editor runs past its right edge,
+        // where nobody can read it: its last character starts beyond the
+        // client width. EM_POSFROMCHAR with the index in wParam answers with
+        // the position itself, so no pointer crosses the processes.
+        if (!findControl(a[1], id, false, &win, &ctl)) return false;
+        DWORD_PTR lines = 0;
+        if (!sendMsg(ctl, EM_GETLINECOUNT, 0, 0, &lines)) return fail("EM_GETLINECOUNT got no answer");
+        long rightmost = -1;
+        for (DWORD_PTR line = 0; line < lines; ++line) {
+            DWORD_PTR first = 0, length = 0, pos = 0;
+            if (!sendMsg(ctl, EM_LINEINDEX, line, 0, &first) || !sendMsg(ctl, EM_LINELENGTH, first, 0, &length))
+                return fail("EM_LINEINDEX or EM_LINELENGTH got no answer");
+            if (length == 0) continue;
+            if (!sendMsg(ctl, EM_POSFROMCHAR, first + length - 1, 0, &pos)) return fail("EM_POSFROMCHAR got no answer");
+            rightmost = std::max(rightmost, static_cast<long>(static_cast<short>(LOWORD(pos))));
+        }
+        RECT client;
+        GetClientRect(ctl, &client);
+        *out = std::to_string(rightmost) + " " + std::to_string(client.right - client.left);
         *hasOut = true;
         return true;
     }

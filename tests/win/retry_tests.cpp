@@ -73,11 +73,14 @@ struct TransferRun {
     std::vector<int> positions;
 };
 
+bool verifyWrites = false;
+
 DWORD WINAPI TransferThread(LPVOID parameter)
 {
     static unsigned char image[DiskGeometry::imageSize];
+    static unsigned char readBack[DiskGeometry::bytesPerTrack];
     HWND bar = static_cast<HWND>(parameter);
-    const bool result = WriteDisk(image, bar);
+    const bool result = WriteDisk(image, bar, verifyWrites ? readBack : nullptr);
     PostMessageA(progressWindow, WM_APP, result, 0);
     return 0;
 }
@@ -212,6 +215,26 @@ void TestHiddenProgressWindowCancels(HWND bar)
     ok(!run.result && Count(run.events, "track ") == 160, "hidden at the last track still fails");
 }
 
+void TestVerifiedWriteRewritesADifferingTrack(HWND bar)
+{
+    verifyWrites = true;
+    for (bool direct : {true, false}) {
+        DeviceScript script;
+        script.differingReadBacks = {5};
+        TransferRun run = Transfer(direct, script, {IDOK}, bar);
+        ok(run.result && run.prompts.size() == 1, "direct=%d: one prompt for the differing track, then success",
+           direct);
+        ok(Count(run.events, "track 90 ") == 2 && Count(run.events, "read back 90 ") == 2,
+           "direct=%d: track 5 written and read back twice", direct);
+        ok(Count(run.events, "track ") == 161 && Count(run.events, "read back ") == 161,
+           "direct=%d: every track read back once it was written (%d, %d)", direct, Count(run.events, "track "),
+           Count(run.events, "read back "));
+        ok(run.positions.size() == 161 && run.positions[6] == 5,
+           "direct=%d: the bar moves once a track has read back, as without verify", direct);
+    }
+    verifyWrites = false;
+}
+
 void TestBarThatIsNotAWindow()
 {
     TransferRun run = Transfer(true, {}, {}, reinterpret_cast<HWND>(0x1234));
@@ -238,6 +261,7 @@ int main()
     TestRetryOnTheDirectPathReopensAFailedOpen(bar);
     TestRetryOnThe9xPathReopensAndRefills(bar);
     TestHiddenProgressWindowCancels(bar);
+    TestVerifiedWriteRewritesADifferingTrack(bar);
     TestBarThatIsNotAWindow();
     return TestSummary("retry_tests");
 }

@@ -20,11 +20,12 @@ std::string HandleName(HANDLE handle)
 
 }  // namespace
 
-DiskDevice OpenDiskDevice(bool directDevice)
+DiskDevice OpenDiskDevice(bool directDevice, bool verify)
 {
     const int open = deviceScript.opens++;
     DiskDevice device;
     device.direct = directDevice;
+    device.verify = verify;
     device.handle = Listed(deviceScript.failingOpens, open) ? INVALID_HANDLE_VALUE
                                                             : reinterpret_cast<HANDLE>(open + 1);
     deviceScript.events.push_back(std::string("open ") + (directDevice ? "direct " : "9x ") + HandleName(device.handle));
@@ -50,6 +51,18 @@ bool TransferTrack(DiskDevice& device, TransferDirection, unsigned char*, int fi
     if (Listed(deviceScript.failingCalls, call))
         device.registers.reg_Flags |= kCarryFlag;
     return DiocCallSucceeded(TRUE, device.registers);
+}
+
+// Reads back what the last track request wrote, unless the script spoils it.
+bool ReadTrackBack(DiskDevice& device, unsigned char* readBack, int firstSector)
+{
+    const int read = deviceScript.readBacks++;
+    deviceScript.events.push_back("read back " + std::to_string(firstSector) + " " + HandleName(device.handle));
+    for (int i = 0; i < DiskGeometry::bytesPerTrack; ++i)
+        readBack[i] = static_cast<unsigned char>(~readBack[i]);
+    if (Listed(deviceScript.differingReadBacks, read))
+        readBack[DiskGeometry::bytesPerTrack - 1] ^= 1;
+    return true;
 }
 
 void CloseDiskDevice(DiskDevice& device)

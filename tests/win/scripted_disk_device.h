@@ -9,9 +9,11 @@
 struct DeviceScript {
     std::vector<int> failingCalls;     // 0-based track requests that fail
     std::vector<int> failingOpens;     // 0-based opens that give an invalid handle
+    std::vector<int> differingReadBacks;  // 0-based read-backs with one byte changed
     std::vector<std::string> events;   // "open 9x #1", "track 18 #1", "close #1", ...
     int trackCalls = 0;
     int opens = 0;
+    int readBacks = 0;
 };
 
 extern DeviceScript deviceScript;

@@ -2,6 +2,7 @@
 // window, recording every track request that reaches the platform.
 //   transfer_probe write <image file>   image file -> drive A:
 //   transfer_probe read <image file>    drive A: -> image file
+//   transfer_probe verify <image file>  image file -> drive A:, every track read back
 // Prints: result, request count, first sectors in order, final bar position,
 // and the transfer's own time in microseconds.
 #include <windows.h>
@@ -19,8 +20,9 @@
 namespace {
 
 std::vector<int> requestedSectors;
-static unsigned char image[DiskGeometry::imageSize];
+alignas(512) static unsigned char image[DiskGeometry::imageSize];
 bool writing = true;
+unsigned char* readBack = nullptr;
 bool transferResult = false;
 double transferMicroseconds = 0;
 
@@ -30,7 +32,7 @@ DWORD WINAPI ProbeWorker(LPVOID)
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
     HWND bar = GetDlgItem(runState.progressWindow, IDC_PROGRESS_BAR);
-    transferResult = writing ? WriteDisk(image, bar) : ReadDisk(image, bar);
+    transferResult = writing ? WriteDisk(image, bar, readBack) : ReadDisk(image, bar);
     QueryPerformanceCounter(&end);
     transferMicroseconds = 1e6 * static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart;
     SendMessageA(runState.progressWindow, WM_CLOSE, 0, 0);
@@ -65,11 +67,16 @@ void RecordDiskRequest(TransferDirection, int firstSector)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3 || (std::strcmp(argv[1], "write") != 0 && std::strcmp(argv[1], "read") != 0)) {
-        std::fprintf(stderr, "usage: transfer_probe write|read <image file>\n");
+    const bool verify = argc == 3 && std::strcmp(argv[1], "verify") == 0;
+    if (argc != 3 || (std::strcmp(argv[1], "write") != 0 && std::strcmp(argv[1], "read") != 0 && !verify)) {
+        std::fprintf(stderr, "usage: transfer_probe write|read|verify <image file>\n");
         return 2;
     }
-    writing = std::strcmp(argv[1], "write") == 0;
+    writing = std::strcmp(argv[1], "read") != 0;
+    // Sector-aligned, as the program's own read-back room is.
+    if (verify)
+        readBack = static_cast<unsigned char*>(
+            VirtualAlloc(nullptr, DiskGeometry::bytesPerTrack, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
     if (writing && !LoadImage(argv[2])) {
         std::fprintf(stderr, "cannot load %s\n", argv[2]);
         return 2;

@@ -117,6 +117,13 @@ for family in nt 9x; do
         disk_holds "$family $size bytes" MYFILE.BIN
     done
 
+    echo "# $family: -v reads every track back; the diskette ends up the same"
+    noisy_disk
+    patterned_image MYFILE.BIN
+    create_run -v
+    end_successful_run "$family -v" "$family"
+    disk_holds "$family -v" MYFILE.BIN
+
     echo "# $family: an image one byte short, or empty, is corrupt"
     for size in $((IMAGE_SIZE - 1)) 0; do
         noisy_disk

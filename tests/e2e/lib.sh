@@ -15,7 +15,7 @@ FAILED_TRACK_TEXT=$'Disk is either write protected, bad or not in floppy drive.\
 # Every run of the program is traced and its platform calls checked against
 # the documented rules of the Windows it claims (tests/platform).
 RULES="$STARTDISK_BUILD/native/platform_rules"
-APP_DEBUG=-all,+debugstr,+relay,+loaddll,+pid
+APP_DEBUG=-all,+debugstr,+relay,+loaddll,+pid,+int21
 wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d "$("$RULES" functions)" /f >/dev/null 2>&1
 read -r image_base image_size < <(i686-w64-mingw32-objdump -p "$EXE" |
     awk '$1 == "ImageBase" {base = $2} $1 == "SizeOfImage" {size = $2} END {print base, size}')
@@ -139,6 +139,8 @@ patterned_image() { head -c "$IMAGE_SIZE" /dev/urandom > "$1"; }
 # Starts a Windows command that runs the program, traced; its debugger
 # output and trace go to debug.log.
 start_traced() {
+    # The program finds its options anywhere in the command line, and so do the rules.
+    case "${*:2}" in *-v* | */v*) APP_MODE=+v ;; *) APP_MODE="" ;; esac
     WINEDEBUG=$APP_DEBUG WINEDLLOVERRIDES="${APP_DLLOVERRIDES:-$WINEDLLOVERRIDES}" wine "$@" 2>"$WORK/debug.log" &
     APP_PID=$!
     APP_TRACED=1
@@ -150,7 +152,7 @@ start_app() { start_traced "$EXE" "$@"; }
 # The calls the run made, against the platform's rules for this family.
 check_platform_rules() {
     local broken
-    if broken="$("$RULES" check "$FAMILY" "$(basename "$EXE")" "${IMAGE_RANGE[@]}" "$WORK/debug.log")"; then
+    if broken="$("$RULES" check "$FAMILY${APP_MODE:-}" "$(basename "$EXE")" "${IMAGE_RANGE[@]}" "$WORK/debug.log")"; then
         echo "ok: $1: platform calls keep the rules of the $FAMILY family"
     else
         echo "FAIL: $1: platform calls"; echo "$broken" | head -20; failures=$((failures + 1))

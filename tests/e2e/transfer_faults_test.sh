@@ -177,6 +177,49 @@ check "short write 10: track 10 written again, then the rest" \
 check "short write 10: the diskette holds the image" same "$(same_bytes image.bin "$STARTDISK_DISK")"
 
 for family in nt 9x; do
+    echo "# $family: a drive that keeps nothing (/dev/zero: writes succeed, reads give zeros); only -v notices"
+    use_family "$family"
+    caption=$DIRECT_CAPTION prompt_line=""
+    [ "$family" = 9x ] && caption=$VWIN32_CAPTION prompt_line=$'\n'$VWIN32_DEBUG_LINE
+    map_disk /dev/zero
+    start_probe write image.bin
+    expect_exit "$family keeps nothing, without -v: the write passes for a success, as it always did" 0
+    start_probe verify image.bin
+    if expect_prompt "$family keeps nothing, -v" "$caption" 0; then
+        check "$family keeps nothing, -v: debugger output" 'Track 0 did not read back as written\r\n'"$prompt_line" \
+            "$(debug_lines)"
+        expect_ui "$family keeps nothing, -v: Cancel" msgbox "$caption" "$FAILED_TRACK_TEXT" cancel
+    fi
+    expect_exit "$family keeps nothing, -v: the transfer ends as failed" 1
+    check "$family keeps nothing, -v: track 0 written and read back, nothing after it" "2: 0 0" \
+        "$(probe_value requests): $(probe_value sectors)"
+    # Zeros read back as written: the first three tracks pass.
+    { head -c $((3 * 9216)) /dev/zero; tail -c +$((3 * 9216 + 1)) image.bin; } > zero-start.bin
+    start_probe verify zero-start.bin
+    expect_prompt "$family keeps nothing, -v, three zero tracks first" "$caption" 2 &&
+        ui msgbox "$caption" "$FAILED_TRACK_TEXT" cancel >/dev/null
+    expect_exit "$family keeps nothing, -v, three zero tracks first: failed at track 3" 1
+    check "$family keeps nothing, -v, three zero tracks first: requests" "0 0 18 18 36 36 54 54" "$(probe_value sectors)"
+    map_disk "$STARTDISK_DISK"
+done
+
+echo "# 9x: drive A: put right while the read-back prompt is up; OK writes and reads the track again"
+blank_disk
+map_disk /dev/zero
+start_probe verify image.bin
+if ui msgbox "$VWIN32_CAPTION" "$FAILED_TRACK_TEXT" none >/dev/null; then
+    map_disk "$STARTDISK_DISK"
+    expect_ui "9x put right: OK" msgbox "$VWIN32_CAPTION" "$FAILED_TRACK_TEXT" ok
+else
+    echo "FAIL: 9x put right: no prompt"; failures=$((failures + 1))
+    map_disk "$STARTDISK_DISK"
+fi
+expect_exit "9x put right: the verified write completes" 0
+check "9x put right: track 0 twice, then the rest, each read back" "0 0 $(for s in $ALL_TRACKS; do printf '%s %s ' "$s" "$s"; done)" \
+    "$(probe_value sectors) "
+check "9x put right: the diskette holds the image" same "$(same_bytes image.bin "$STARTDISK_DISK")"
+
+for family in nt 9x; do
     echo "# $family: Escape on the progress window stops the transfer after the current track, as failed"
     use_family "$family"
     slow_drive

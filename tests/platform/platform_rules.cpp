@@ -7,11 +7,12 @@
 //
 //   platform_rules functions
 //       the value for Wine's RelayInclude: every function a rule names
-//   platform_rules check <9x|nt> <exe name> <image start> <image end> <trace>
+//   platform_rules check <9x|nt>[+v] <exe name> <image start> <image end> <trace>
 //       checks the calls that the exe's own code made (the return address
 //       lies in its image; addresses in hex) in a trace taken with
-//       WINEDEBUG=+relay,+loaddll,+pid; exit 1 on a broken rule or a trace
-//       without any call of the program
+//       WINEDEBUG=+relay,+loaddll,+pid,+int21; "+v" for a run asked to read
+//       back what it writes; exit 1 on a broken rule or a trace without any
+//       call of the program
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -27,11 +28,14 @@
 namespace {
 
 enum Families { k9x = 1, kNt = 2, kAll = k9x | kNt };
+// A rule may bind only the runs with -v (verified) or only those without.
+enum Modes { kVerified = 4, kPlain = 8 };
 
 constexpr unsigned long kMaxPath = 260;
 constexpr unsigned long kOpenExisting = 3;
 constexpr unsigned long kShareReadWrite = 3;
 constexpr unsigned long kDeleteOnClose = 0x04000000;
+constexpr unsigned long kVwin32DosIoctl = 1;
 constexpr unsigned long kVwin32Int25 = 2;
 constexpr unsigned long kVwin32Int26 = 3;
 constexpr unsigned long kDiocRegistersSize = 28;
@@ -47,6 +51,12 @@ constexpr unsigned long kErrorModesOfTheTime = 0x1 | 0x2 | 0x8000;
 constexpr unsigned long kEmExLimitText = 0x435;
 constexpr unsigned long kEmStreamIn = 0x449;
 constexpr unsigned long kInvalidHandle = 0xFFFFFFFF;
+constexpr unsigned long kNoBuffering = 0x20000000;
+constexpr unsigned long kSectorSize = 512;
+// The MS-DOS requests a verified write makes through VWIN32, as Wine's
+// INT 21h trace shows them (AX, CX).
+constexpr const char* kLockDriveA = "int21.lock";
+constexpr const char* kUnlockDriveA = "int21.unlock";
 
 // One call of the program: "KERNEL32.CreateFileA", its arguments as numbers,
 // and the text of each string argument (empty for the others).
@@ -230,7 +240,7 @@ const Rule kRules[] = {
      "without an OVERLAPPED record lpBytesReturned cannot be NULL",
      "M98 FSCTL_LOCK_VOLUME: \"If lpOverlapped is NULL (nonoverlapped I/O), lpBytesReturned is used internally "
      "and cannot be NULL.\""},
-    {"KERNEL32.DeviceIoControl", k9x,
+    {"KERNEL32.DeviceIoControl", k9x | kPlain,
      [](const Call& c, const History&) {
          return (c.arg(2) == kVwin32Int25 || c.arg(2) == kVwin32Int26) && c.arg(3) != 0 && c.arg(5) != 0 &&
                 c.arg(4) == kDiocRegistersSize && c.arg(6) == kDiocRegistersSize;
@@ -238,6 +248,52 @@ const Rule kRules[] = {
      "only VxD requests (VWIN32 INT 25h/26h), with DIOC_REGISTERS in and out",
      "KB Q125712: \"Windows 95 also does not support the DeviceIoControl() IOCTL APIs, as Windows NT does.\"; "
      "M00 Using VWIN32 to Carry Out MS-DOS Functions"},
+    {"KERNEL32.DeviceIoControl", k9x | kVerified,
+     [](const Call& c, const History&) {
+         return (c.arg(2) == kVwin32DosIoctl || c.arg(2) == kVwin32Int25 || c.arg(2) == kVwin32Int26) &&
+                c.arg(3) != 0 && c.arg(5) != 0 && c.arg(4) == kDiocRegistersSize && c.arg(6) == kDiocRegistersSize;
+     },
+     "only VxD requests (VWIN32 INT 21h, 25h and 26h), with DIOC_REGISTERS in and out",
+     "KB Q125712; M00 Using VWIN32 to Carry Out MS-DOS Functions (VWIN32_DIOC_DOS_IOCTL)"},
+    {"KERNEL32.DeviceIoControl", k9x | kVerified,
+     [](const Call& c, const History& h) {
+         return c.arg(2) != kVwin32Int26 || Count(h, kLockDriveA) > Count(h, kUnlockDriveA);
+     },
+     "a track that is to be read back is written under the level-0 lock of drive A:",
+     "M00 Exclusive Volume Locking, Direct Access: without a lock \"the system may satisfy the request by reading "
+     "from internal caches rather than from the medium itself\""},
+    {"KERNEL32.CloseHandle", k9x | kVerified,
+     [](const Call& c, const History& h) {
+         const auto found = h.handles.find(c.arg(1));
+         return found == h.handles.end() || found->second.path != "\\\\.\\vwin32" ||
+                Count(h, kLockDriveA) == Count(h, kUnlockDriveA);
+     },
+     "the lock of drive A: is released before VWIN32 is closed",
+     "M00 Unlock Logical Volume (Interrupt 21h Function 440Dh Minor Code 6Ah): \"Unlocks the logical volume\"; "
+     "Exclusive Volume Locking: a lock is held until released"},
+    {"KERNEL32.CreateFileA", kAll | kPlain,
+     [](const Call& c, const History&) { return !IsDriveDevice(c.text(1)) || c.arg(6) == 0; },
+     "without -v the drive is opened as it always was, with no flags",
+     "the program's own promise: what -v adds changes nothing without it"},
+    {"KERNEL32.SetFilePointer", kNt,
+     [](const Call& c, const History& h) {
+         const auto found = h.handles.find(c.arg(1));
+         return found == h.handles.end() || !(found->second.flags & kNoBuffering) ||
+                (c.arg(2) % kSectorSize == 0 && c.arg(3) == 0);
+     },
+     "an unbuffered handle is moved to sector boundaries only",
+     "M98 CreateFile, FILE_FLAG_NO_BUFFERING: \"File access must begin at byte offsets within the file that are "
+     "integer multiples of the volume's sector size.\"; KB Q99794"},
+    {"KERNEL32.ReadFile KERNEL32.WriteFile", kNt,
+     [](const Call& c, const History& h) {
+         const auto found = h.handles.find(c.arg(1));
+         return found == h.handles.end() || !(found->second.flags & kNoBuffering) ||
+                (c.arg(2) % kSectorSize == 0 && c.arg(3) % kSectorSize == 0);
+     },
+     "an unbuffered handle reads and writes whole sectors from and to sector-aligned buffers",
+     "M98 CreateFile, FILE_FLAG_NO_BUFFERING: \"File access must be for numbers of bytes that are integer multiples "
+     "of the volume's sector size\" and \"Buffer addresses for read and write operations must be aligned on "
+     "addresses in memory that are integer multiples of the volume's sector size.\""},
     {"KERNEL32.DeviceIoControl", kNt,
      [](const Call& c, const History&) {
          return (c.arg(2) == kLockVolume || c.arg(2) == kDismountVolume) && c.arg(3) == 0 && c.arg(4) == 0 &&
@@ -393,6 +449,22 @@ void Remember(const Call& call, const std::string& thread, History& history)
     }
 }
 
+// "<pid>:<tid>:trace:int21:DOSVM_Int21Handler AX=440d BX=0001 CX=084a ...":
+// an MS-DOS request the program made through VWIN32.
+void RememberDosRequest(const std::string& line, History& history)
+{
+    const size_t ax = line.find("AX=");
+    const size_t cx = line.find("CX=");
+    if (cx == std::string::npos)
+        return;
+    const unsigned long function = std::strtoul(line.c_str() + ax + 3, nullptr, 16);
+    const unsigned long minor = std::strtoul(line.c_str() + cx + 3, nullptr, 16);
+    if (function == 0x440D && minor == 0x084A)
+        ++history.calls[kLockDriveA];
+    else if (function == 0x440D && minor == 0x086A)
+        ++history.calls[kUnlockDriveA];
+}
+
 // "<pid>:<tid>:Ret  KERNEL32.CreateFileA() retval=<handle> ret=<address>":
 // the handle a file open of the program got.
 void RememberReturn(const std::string& line, const std::string& thread, History& history)
@@ -438,7 +510,8 @@ int PrintFunctions()
 int Check(const std::string& family, const std::string& exeName, unsigned long imageStart, unsigned long imageEnd,
           const char* tracePath)
 {
-    const int families = family == "9x" ? k9x : kNt;
+    const bool verified = family.size() > 2 && family.compare(2, std::string::npos, "+v") == 0;
+    const int families = (family.compare(0, 2, "9x") == 0 ? k9x : kNt) | (verified ? kVerified : kPlain);
     std::ifstream trace(tracePath);
     if (!trace) {
         std::cerr << "platform rules: cannot read " << tracePath << '\n';
@@ -459,6 +532,10 @@ int Check(const std::string& family, const std::string& exeName, unsigned long i
             continue;
         }
         const std::string thread = line.substr(0, line.find(':', process.size() + 1));
+        if (process == program && line.find(":trace:int21:DOSVM_Int21Handler AX=") != std::string::npos) {
+            RememberDosRequest(line, history);
+            continue;
+        }
         if (process == program && line.find(":Ret  ") != std::string::npos) {
             RememberReturn(line, thread, history);
             continue;
@@ -481,7 +558,8 @@ int Check(const std::string& family, const std::string& exeName, unsigned long i
         ParseArguments(line.substr(open + 1, close - open - 1), call);
         ++checked;
         for (const Rule& rule : kRules) {
-            if (!(rule.families & families))
+            if (!(rule.families & families & kAll) || ((rule.families & (kVerified | kPlain)) &&
+                                                        !(rule.families & families & (kVerified | kPlain))))
                 continue;
             for (const std::string& name : Names(rule.functions))
                 if (CanonicalName(name) == call.function && !rule.holds(call, history)) {
@@ -507,6 +585,6 @@ int main(int argc, char** argv)
         return PrintFunctions();
     if (argc == 7 && std::strcmp(argv[1], "check") == 0)
         return Check(argv[2], argv[3], std::strtoul(argv[4], nullptr, 16), std::strtoul(argv[5], nullptr, 16), argv[6]);
-    std::cerr << "usage: platform_rules functions | check <9x|nt> <exe name> <image start> <image end> <trace>\n";
+    std::cerr << "usage: platform_rules functions | check <9x|nt>[+v] <exe name> <image start> <image end> <trace>\n";
     return 2;
 }

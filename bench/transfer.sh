@@ -2,7 +2,9 @@
 # Times a whole diskette written and read through the program's own transfer
 # code under Wine (the transfer probe), on the direct path (NT family) and
 # the VWIN32 path (9x family), beside dd moving the same 160 tracks of 9,216
-# bytes on the same virtual diskette file. Prints a markdown table of medians.
+# bytes on the same virtual diskette file; and a verified write (-v: each
+# track read back from the diskette and compared) beside the plain write and
+# read. Prints markdown tables of medians.
 #   bench/transfer.sh [build folder] [runs]
 # The build folder defaults to $STARTDISK_BUILD, else build/ in the source.
 set -euo pipefail
@@ -45,7 +47,7 @@ use_family() {
 now_us() { echo $(($(date +%s%N) / 1000)); }
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : int((v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
 
-# probe <write|read> <image>: appends "<transfer us> <wall us>" to probe-<direction>.txt.
+# probe <write|read|verify> <image>: appends "<transfer us> <wall us>" to probe-<direction>.txt.
 probe_run() {
     local start end out
     start=$(now_us)
@@ -71,6 +73,7 @@ column_median() { awk -v c="$2" '{ print $c }' "$1" | median; }
 
 echo "| Path | Direction | Program transfer (µs) | Probe wall time (ms) | dd (µs) | dd wall time (ms) | Program / dd | Overhead per track (µs) | Within 1.5x of dd | Under 2 ms per track |"
 echo "|---|---|---:|---:|---:|---:|---:|---:|---|---|"
+verified_rows=""
 for family in nt 9x; do
     use_family "$family"
     rm -f probe-*.txt dd-*.txt
@@ -81,10 +84,18 @@ for family in nt 9x; do
         cmp -s image.bin "$STARTDISK_DISK" || { echo "the $family write did not land byte for byte" >&2; exit 1; }
         probe_run read back.bin
         cmp -s image.bin back.bin || { echo "the $family read did not come back byte for byte" >&2; exit 1; }
+        truncate -s 0 "$STARTDISK_DISK"; truncate -s $((tracks * track_bytes)) "$STARTDISK_DISK"
+        probe_run verify image.bin
+        cmp -s image.bin "$STARTDISK_DISK" || { echo "the $family verified write did not land byte for byte" >&2; exit 1; }
         dd_run write
         dd_run read
     done
     if [ "$family" = nt ]; then path='direct `\\.\A:` (NT)'; else path='VWIN32 (9x)'; fi
+    verified_rows+="$(BENCH_PATH="$path" awk -v w="$(column_median probe-write.txt 1)" -v r="$(column_median probe-read.txt 1)" \
+        -v v="$(column_median probe-verify.txt 1)" -v t=$tracks 'BEGIN {
+            printf "| %s | %d | %d | %d | %d | %.0f | %s |\n", ENVIRON["BENCH_PATH"], w, r, v, v - w - r, (v - w) / t,
+                v <= w + r ? "yes" : "no"
+        }')"$'\n'
     for direction in write read; do
         program=$(column_median "probe-$direction.txt" 1)
         wall=$(column_median "probe-$direction.txt" 2)
@@ -98,5 +109,9 @@ for family in nt 9x; do
         }'
     done
 done
+echo
+echo "| Path | Write (µs) | Read (µs) | Verified write (µs) | Verified − write − read (µs) | Read-back per track (µs) | No more than write + read |"
+echo "|---|---:|---:|---:|---:|---:|---|"
+printf '%s' "$verified_rows"
 echo
 echo "Medians of $runs runs each; $(nproc) CPU(s), $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1), $(date -u +%Y-%m-%d)."

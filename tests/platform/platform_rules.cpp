@@ -28,8 +28,6 @@
 namespace {
 
 enum Families { k9x = 1, kNt = 2, kAll = k9x | kNt };
-// A rule may bind only the runs with -v (verified) or only those without.
-enum Modes { kVerified = 4, kPlain = 8 };
 
 constexpr unsigned long kMaxPath = 260;
 constexpr unsigned long kOpenExisting = 3;
@@ -88,6 +86,8 @@ struct History {
     std::map<unsigned long, OpenFile> handles;
     std::set<std::string> closedUnflushed;  // written, then closed without FlushFileBuffers
     std::map<std::string, OpenFile> opening;  // per thread: the CreateFileA call awaiting its handle
+
+    bool verified = false;  // the run was asked to read back what it writes (-v)
 
     size_t count(const std::string& name) const { return calls.count(name); }
 };
@@ -240,29 +240,22 @@ const Rule kRules[] = {
      "without an OVERLAPPED record lpBytesReturned cannot be NULL",
      "M98 FSCTL_LOCK_VOLUME: \"If lpOverlapped is NULL (nonoverlapped I/O), lpBytesReturned is used internally "
      "and cannot be NULL.\""},
-    {"KERNEL32.DeviceIoControl", k9x | kPlain,
-     [](const Call& c, const History&) {
-         return (c.arg(2) == kVwin32Int25 || c.arg(2) == kVwin32Int26) && c.arg(3) != 0 && c.arg(5) != 0 &&
-                c.arg(4) == kDiocRegistersSize && c.arg(6) == kDiocRegistersSize;
-     },
-     "only VxD requests (VWIN32 INT 25h/26h), with DIOC_REGISTERS in and out",
-     "KB Q125712: \"Windows 95 also does not support the DeviceIoControl() IOCTL APIs, as Windows NT does.\"; "
-     "M00 Using VWIN32 to Carry Out MS-DOS Functions"},
-    {"KERNEL32.DeviceIoControl", k9x | kVerified,
-     [](const Call& c, const History&) {
-         return (c.arg(2) == kVwin32DosIoctl || c.arg(2) == kVwin32Int25 || c.arg(2) == kVwin32Int26) &&
+    {"KERNEL32.DeviceIoControl", k9x,
+     [](const Call& c, const History& h) {
+         return (c.arg(2) == kVwin32Int25 || c.arg(2) == kVwin32Int26 || (h.verified && c.arg(2) == kVwin32DosIoctl)) &&
                 c.arg(3) != 0 && c.arg(5) != 0 && c.arg(4) == kDiocRegistersSize && c.arg(6) == kDiocRegistersSize;
      },
-     "only VxD requests (VWIN32 INT 21h, 25h and 26h), with DIOC_REGISTERS in and out",
-     "KB Q125712; M00 Using VWIN32 to Carry Out MS-DOS Functions (VWIN32_DIOC_DOS_IOCTL)"},
-    {"KERNEL32.DeviceIoControl", k9x | kVerified,
+     "only VxD requests (VWIN32 INT 25h/26h, and INT 21h for -v), with DIOC_REGISTERS in and out",
+     "KB Q125712: \"Windows 95 also does not support the DeviceIoControl() IOCTL APIs, as Windows NT does.\"; "
+     "M00 Using VWIN32 to Carry Out MS-DOS Functions (VWIN32_DIOC_DOS_IOCTL)"},
+    {"KERNEL32.DeviceIoControl", k9x,
      [](const Call& c, const History& h) {
-         return c.arg(2) != kVwin32Int26 || Count(h, kLockDriveA) > Count(h, kUnlockDriveA);
+         return !h.verified || c.arg(2) != kVwin32Int26 || Count(h, kLockDriveA) > Count(h, kUnlockDriveA);
      },
      "a track that is to be read back is written under the level-0 lock of drive A:",
      "M00 Exclusive Volume Locking, Direct Access: without a lock \"the system may satisfy the request by reading "
      "from internal caches rather than from the medium itself\""},
-    {"KERNEL32.CloseHandle", k9x | kVerified,
+    {"KERNEL32.CloseHandle", k9x,
      [](const Call& c, const History& h) {
          const auto found = h.handles.find(c.arg(1));
          return found == h.handles.end() || found->second.path != "\\\\.\\vwin32" ||
@@ -271,8 +264,8 @@ const Rule kRules[] = {
      "the lock of drive A: is released before VWIN32 is closed",
      "M00 Unlock Logical Volume (Interrupt 21h Function 440Dh Minor Code 6Ah): \"Unlocks the logical volume\"; "
      "Exclusive Volume Locking: a lock is held until released"},
-    {"KERNEL32.CreateFileA", kAll | kPlain,
-     [](const Call& c, const History&) { return !IsDriveDevice(c.text(1)) || c.arg(6) == 0; },
+    {"KERNEL32.CreateFileA", kAll,
+     [](const Call& c, const History& h) { return h.verified || !IsDriveDevice(c.text(1)) || c.arg(6) == 0; },
      "without -v the drive is opened as it always was, with no flags",
      "the program's own promise: what -v adds changes nothing without it"},
     {"KERNEL32.SetFilePointer", kNt,
@@ -510,8 +503,7 @@ int PrintFunctions()
 int Check(const std::string& family, const std::string& exeName, unsigned long imageStart, unsigned long imageEnd,
           const char* tracePath)
 {
-    const bool verified = family.size() > 2 && family.compare(2, std::string::npos, "+v") == 0;
-    const int families = (family.compare(0, 2, "9x") == 0 ? k9x : kNt) | (verified ? kVerified : kPlain);
+    const int families = family.compare(0, 2, "9x") == 0 ? k9x : kNt;
     std::ifstream trace(tracePath);
     if (!trace) {
         std::cerr << "platform rules: cannot read " << tracePath << '\n';
@@ -522,6 +514,7 @@ int Check(const std::string& family, const std::string& exeName, unsigned long i
     const std::string loaded = "\\\\" + exeName + "\" at ";
     std::string program;
     History history;
+    history.verified = family.size() > 2 && family.compare(2, std::string::npos, "+v") == 0;
     int checked = 0;
     int broken = 0;
     for (std::string line; std::getline(trace, line);) {
@@ -558,8 +551,7 @@ int Check(const std::string& family, const std::string& exeName, unsigned long i
         ParseArguments(line.substr(open + 1, close - open - 1), call);
         ++checked;
         for (const Rule& rule : kRules) {
-            if (!(rule.families & families & kAll) || ((rule.families & (kVerified | kPlain)) &&
-                                                        !(rule.families & families & (kVerified | kPlain))))
+            if (!(rule.families & families))
                 continue;
             for (const std::string& name : Names(rule.functions))
                 if (CanonicalName(name) == call.function && !rule.holds(call, history)) {

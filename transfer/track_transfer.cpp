@@ -65,8 +65,6 @@ void PrepareRetry(DiskDevice& device, unsigned char* trackBytes, int firstSector
 
 bool TransferDisk(unsigned char* image, HWND progressBar, TransferDirection direction, unsigned char* readBack)
 {
-    if (direction != TransferDirection::Write)
-        readBack = nullptr;
     if (IsWindow(progressBar)) {
         SendMessageA(progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, DiskGeometry::tracks));
         SendMessageA(progressBar, PBM_SETPOS, 0, 0);

@@ -8,8 +8,9 @@
 
 // image holds DiskGeometry::imageSize bytes. Returns true only when all
 // tracks were moved and the user did not cancel. With readBack (room for one
-// track, sector-aligned) every written track is read back from the diskette
-// and compared, and a track that differs fails like a failed write.
+// track, sector-aligned; writes only) every written track is read back from
+// the diskette and compared, and a track that differs fails like a failed
+// write.
 bool TransferDisk(unsigned char* image, HWND progressBar, TransferDirection direction,
                   unsigned char* readBack = nullptr);
 bool WriteDisk(unsigned char* image, HWND progressBar, unsigned char* readBack = nullptr);

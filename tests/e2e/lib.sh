@@ -230,6 +230,11 @@ confirm_ok() {
 }
 
 # --- transfer ---
+# The first sectors of the 160 tracks in order, and the same with each track
+# asked for twice in a row, as a verified write writes and reads it back.
+ALL_TRACKS="$(seq -s' ' 0 18 2862)"
+WRITTEN_AND_READ="$(for sector in $ALL_TRACKS; do printf '%s %s ' "$sector" "$sector"; done)"
+WRITTEN_AND_READ="${WRITTEN_AND_READ% }"
 # The transfer probe runs the real device layer and transfer loop behind the
 # real progress window. It is held in APP_PID like the program, so that
 # expect_exit and the cleanup work for it too; its report goes to probe.out,

@@ -25,11 +25,8 @@ trap 'set_dpi 96; cleanup' EXIT
 lines_fit() {
     local rightmost width
     read -r rightmost width <<<"$(ui line-ends "$LICENCE" 9000)"
-    if [ "$rightmost" -ge 0 ] && [ "$rightmost" -lt "$width" ]; then
-        echo "ok: $1: every line ends inside the editor ($rightmost < $width)"
-    else
-        check "$1: every line ends inside the editor (x of the last character, client width)" "< $width" "$rightmost $width"
-    fi
+    check "$1: every line ends inside the editor (x of the last character $rightmost, client width $width)" yes \
+        "$([ "$rightmost" -ge 0 ] && [ "$rightmost" -lt "$width" ] && echo yes || echo no)"
 }
 
 # Ends the run on screen 2 so that each case leaves nothing running.

@@ -6,7 +6,6 @@
 DIRECT_CAPTION="Error writing to floppy"
 VWIN32_CAPTION="Floppy Disk Error"
 VWIN32_DEBUG_LINE='Error writing to floppy\r\n'
-ALL_TRACKS="$(seq -s' ' 0 18 2862)"
 
 # A removed drive needs the wineserver restarted once it is back.
 DRIVE_REMOVED=""
@@ -29,27 +28,30 @@ expect_prompt() {
     check "$what: bar range 0 to 160, at $pos" "0 160 $pos" "$(ui progress "$APP_TITLE" 1001)"
 }
 
-# A write whose first track fails, answered with Cancel:
-# cancel_case <what> <caption> <debugger output by the time the prompt is up>.
+# A write (or, with "verify", a verified write: each track asked for twice)
+# whose first track fails, answered with Cancel:
+# cancel_case <what> <caption> <debugger output by the time the prompt is up> [verify].
 cancel_case() {
-    local what="$1, Cancel" caption=$2 debug=$3
-    start_probe write image.bin
+    local what="$1, Cancel" caption=$2 debug=$3 mode=${4:-write} requests="1: 0"
+    [ "$mode" = verify ] && requests="2: 0 0"
+    start_probe "$mode" image.bin
     if expect_prompt "$what" "$caption" 0; then
         check "$what: debugger output before the prompt" "$debug" "$(debug_lines)"
         expect_ui "$what: pressed" msgbox "$caption" "$FAILED_TRACK_TEXT" cancel
     fi
     expect_exit "$what: the transfer ends as failed" 1
     check "$what: result" 0 "$(probe_value result)"
-    check "$what: one request, track 0, none after it" "1: 0" "$(probe_value requests): $(probe_value sectors)"
+    check "$what: track 0 only, none after it" "$requests" "$(probe_value requests): $(probe_value sectors)"
     check "$what: bar still at 0" 0 "$(probe_value lastpos)"
 }
 
 # A write whose first track fails, answered with OK once the fault has been
 # removed: the same track again, then the rest.
-# retry_case <what> <caption> <command that removes the fault> <diskette file>
+# retry_case <what> <caption> <command that removes the fault> <diskette file> [verify]
 retry_case() {
-    local what="$1, OK" caption=$2 fix=$3 disk=$4
-    start_probe write image.bin
+    local what="$1, OK" caption=$2 fix=$3 disk=$4 mode=${5:-write} requests="161: 0 $ALL_TRACKS"
+    [ "$mode" = verify ] && requests="322: 0 0 $WRITTEN_AND_READ"
+    start_probe "$mode" image.bin
     if ui msgbox "$caption" "$FAILED_TRACK_TEXT" none >/dev/null; then
         $fix
         expect_ui "$what: pressed once the fault is gone" msgbox "$caption" "$FAILED_TRACK_TEXT" ok
@@ -65,7 +67,7 @@ retry_case() {
         $fix
     fi
     expect_exit "$what: the transfer completes" 0
-    check "$what: the failed track again, then the rest" "161: 0 $ALL_TRACKS" "$(probe_value requests): $(probe_value sectors)"
+    check "$what: the failed track again, then the rest" "$requests" "$(probe_value requests): $(probe_value sectors)"
     check "$what: bar at the last track" 159 "$(probe_value lastpos)"
     check "$what: the diskette holds the image byte for byte" same "$(same_bytes image.bin "$disk")"
 }
@@ -184,15 +186,7 @@ for family in nt 9x; do
     map_disk /dev/zero
     start_probe write image.bin
     expect_exit "$family keeps nothing, without -v: the write passes for a success, as it always did" 0
-    start_probe verify image.bin
-    if expect_prompt "$family keeps nothing, -v" "$caption" 0; then
-        check "$family keeps nothing, -v: debugger output" 'Track 0 did not read back as written\r\n'"$prompt_line" \
-            "$(debug_lines)"
-        expect_ui "$family keeps nothing, -v: Cancel" msgbox "$caption" "$FAILED_TRACK_TEXT" cancel
-    fi
-    expect_exit "$family keeps nothing, -v: the transfer ends as failed" 1
-    check "$family keeps nothing, -v: track 0 written and read back, nothing after it" "2: 0 0" \
-        "$(probe_value requests): $(probe_value sectors)"
+    cancel_case "$family keeps nothing, -v" "$caption" 'Track 0 did not read back as written\r\n'"$prompt_line" verify
     # Zeros read back as written: the first three tracks pass.
     { head -c $((3 * 9216)) /dev/zero; tail -c +$((3 * 9216 + 1)) image.bin; } > zero-start.bin
     start_probe verify zero-start.bin
@@ -206,18 +200,7 @@ done
 echo "# 9x: drive A: put right while the read-back prompt is up; OK writes and reads the track again"
 blank_disk
 map_disk /dev/zero
-start_probe verify image.bin
-if ui msgbox "$VWIN32_CAPTION" "$FAILED_TRACK_TEXT" none >/dev/null; then
-    map_disk "$STARTDISK_DISK"
-    expect_ui "9x put right: OK" msgbox "$VWIN32_CAPTION" "$FAILED_TRACK_TEXT" ok
-else
-    echo "FAIL: 9x put right: no prompt"; failures=$((failures + 1))
-    map_disk "$STARTDISK_DISK"
-fi
-expect_exit "9x put right: the verified write completes" 0
-check "9x put right: track 0 twice, then the rest, each read back" "0 0 $(for s in $ALL_TRACKS; do printf '%s %s ' "$s" "$s"; done)" \
-    "$(probe_value sectors) "
-check "9x put right: the diskette holds the image" same "$(same_bytes image.bin "$STARTDISK_DISK")"
+retry_case "9x put right, -v" "$VWIN32_CAPTION" map_good_disk "$STARTDISK_DISK" verify
 
 for family in nt 9x; do
     echo "# $family: Escape on the progress window stops the transfer after the current track, as failed"

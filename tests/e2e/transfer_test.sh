@@ -3,9 +3,6 @@
 # once, in order, while the bar follows.
 . "$(dirname "$0")/lib.sh"
 
-ALL_TRACKS="$(seq -s' ' 0 18 2862)"
-WRITTEN_AND_READ="$(for sector in $ALL_TRACKS; do printf '%s %s ' "$sector" "$sector"; done)"
-WRITTEN_AND_READ="${WRITTEN_AND_READ% }"
 patterned_image image.bin
 
 for family in nt 9x; do

@@ -92,6 +92,13 @@ struct History {
     size_t count(const std::string& name) const { return calls.count(name); }
 };
 
+// Whether the program opened this handle with FILE_FLAG_NO_BUFFERING.
+bool Unbuffered(const History& history, unsigned long handle)
+{
+    const auto found = history.handles.find(handle);
+    return found != history.handles.end() && (found->second.flags & kNoBuffering);
+}
+
 std::string Lower(std::string text)
 {
     for (char& ch : text)
@@ -270,18 +277,14 @@ const Rule kRules[] = {
      "the program's own promise: what -v adds changes nothing without it"},
     {"KERNEL32.SetFilePointer", kNt,
      [](const Call& c, const History& h) {
-         const auto found = h.handles.find(c.arg(1));
-         return found == h.handles.end() || !(found->second.flags & kNoBuffering) ||
-                (c.arg(2) % kSectorSize == 0 && c.arg(3) == 0);
+         return !Unbuffered(h, c.arg(1)) || (c.arg(2) % kSectorSize == 0 && c.arg(3) == 0);
      },
      "an unbuffered handle is moved to sector boundaries only",
      "M98 CreateFile, FILE_FLAG_NO_BUFFERING: \"File access must begin at byte offsets within the file that are "
      "integer multiples of the volume's sector size.\"; KB Q99794"},
     {"KERNEL32.ReadFile KERNEL32.WriteFile", kNt,
      [](const Call& c, const History& h) {
-         const auto found = h.handles.find(c.arg(1));
-         return found == h.handles.end() || !(found->second.flags & kNoBuffering) ||
-                (c.arg(2) % kSectorSize == 0 && c.arg(3) % kSectorSize == 0);
+         return !Unbuffered(h, c.arg(1)) || (c.arg(2) % kSectorSize == 0 && c.arg(3) % kSectorSize == 0);
      },
      "an unbuffered handle reads and writes whole sectors from and to sector-aligned buffers",
      "M98 CreateFile, FILE_FLAG_NO_BUFFERING: \"File access must be for numbers of bytes that are integer multiples "
@@ -434,10 +437,12 @@ void Remember(const Call& call, const std::string& thread, History& history)
         const auto found = history.handles.find(call.arg(1));
         if (found == history.handles.end())
             return;
-        if ((found->second.access & kGenericWrite) && !found->second.flushed)
-            history.closedUnflushed.insert(found->second.path);
-        else if (found->second.access & kGenericWrite)
-            history.closedUnflushed.erase(found->second.path);
+        if (found->second.access & kGenericWrite) {
+            if (found->second.flushed)
+                history.closedUnflushed.erase(found->second.path);
+            else
+                history.closedUnflushed.insert(found->second.path);
+        }
         history.handles.erase(found);
     }
 }

@@ -1,6 +1,6 @@
 // Any command line, however long or strange, parses without reading out of
-// bounds, each option is found exactly where a plain search finds it, and the
-// image file name is always the tail's end or the default.
+// bounds, each option is found exactly where a plain search finds it before
+// the image file name, and the name is always the tail's end or the default.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -21,30 +21,36 @@ void Require(bool condition)
         std::abort();
 }
 
-// A plain reference search: does text start at a character boundary of tail?
-bool Occurs(const std::string& tail, const char* text, LeadByteTest isLeadByte)
+// A plain reference search: where text first starts at a character boundary
+// of tail, or npos.
+std::size_t Find(const std::string& tail, const char* text, LeadByteTest isLeadByte)
 {
     for (std::size_t at = 0; at < tail.size();) {
         if (tail.compare(at, 2, text) == 0)
-            return true;
+            return at;
         const bool doubleByte = isLeadByte && isLeadByte(static_cast<unsigned char>(tail[at]));
         at += (doubleByte && at + 1 < tail.size()) ? 2 : 1;
     }
-    return false;
+    return std::string::npos;
 }
 
 bool Occurs(const std::string& tail, const char* slash, const char* dash, LeadByteTest isLeadByte)
 {
-    return Occurs(tail, slash, isLeadByte) || Occurs(tail, dash, isLeadByte);
+    return Find(tail, slash, isLeadByte) != std::string::npos || Find(tail, dash, isLeadByte) != std::string::npos;
 }
 
-// Each flag stands for its own two texts alone, and the name is the tail's
-// end after a file option, or the default without one.
+// Each flag stands for its own two texts alone, found before the file option
+// taken (the first slash form, else the first dash form); the name is the
+// tail's end after a file option, or the default without one.
 void CheckOptions(const std::string& tail, LeadByteTest isLeadByte)
 {
     const CommandLineOptions options = ParseCommandLine(tail.c_str(), isLeadByte);
-    Require(options.captureMode == Occurs(tail, "/r", "-r", isLeadByte));
-    Require(options.verify == Occurs(tail, "/v", "-v", isLeadByte));
+    std::size_t fileOption = Find(tail, "/f", isLeadByte);
+    if (fileOption == std::string::npos)
+        fileOption = Find(tail, "-f", isLeadByte);
+    const std::string beforeName = tail.substr(0, fileOption);
+    Require(options.captureMode == Occurs(beforeName, "/r", "-r", isLeadByte));
+    Require(options.verify == Occurs(beforeName, "/v", "-v", isLeadByte));
     const char* begin = tail.c_str();
     const char* end = begin + tail.size();
     const bool intoTail = options.imageFileName >= begin && options.imageFileName <= end;

@@ -29,16 +29,25 @@ INSTANTIATE_TEST_SUITE_P(
         TailCase{"-r", true, "MYFILE.BIN"},
         TailCase{"/r", true, "MYFILE.BIN"},
         TailCase{"-f C:\\img.bin", false, "C:\\img.bin"},
-        // The name runs to the end of the tail, later options included.
-        TailCase{"-f C:\\img.bin -r", true, "C:\\img.bin -r"},
+        // The name runs to the end of the tail, and what it holds is no option.
+        TailCase{"-f C:\\img.bin -r", false, "C:\\img.bin -r"},
+        TailCase{"/f out.bin /r", false, "out.bin /r"},
+        TailCase{"-r -f x.bin", true, "x.bin"},
+        TailCase{"/r /f x.bin", true, "x.bin"},
+        TailCase{"-v /f x.bin", false, "x.bin", true},
+        TailCase{"-f sub/rescue.bin", false, "sub/rescue.bin"},
+        TailCase{"/f C:/rescue/boot.img", false, "C:/rescue/boot.img"},
+        // The first slash form is the file option even after a dash form.
+        TailCase{"-f a-r.bin /f b.bin", true, "b.bin"},
         // Exactly one character after the option is skipped, whatever it is.
         TailCase{"-fC:\\img.bin", false, ":\\img.bin"},
         TailCase{"-f ", false, ""},
         TailCase{"/f a.bin -f b.bin", false, "a.bin -f b.bin"},
         // The slash form wins even when the dash form comes first.
         TailCase{"-f a.bin /f b.bin", false, "b.bin"},
-        // No word boundaries: the "-r" inside the path asks for a capture.
-        TailCase{"-f D:\\my-records.bin", true, "D:\\my-records.bin"},
+        TailCase{"-f D:\\my-records.bin", false, "D:\\my-records.bin"},
+        // No word boundaries before the file option.
+        TailCase{"x-ry -f a.bin", true, "a.bin"},
         TailCase{"-R", false, "MYFILE.BIN"},
         TailCase{"/F", false, "MYFILE.BIN"},
         TailCase{"-f \"C:\\my image.bin\"", false, "\"C:\\my image.bin\""},
@@ -51,8 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
         TailCase{"/v", false, "MYFILE.BIN", true},
         TailCase{"-V", false, "MYFILE.BIN", false},
         TailCase{"-v -r", true, "MYFILE.BIN", true},
-        // Verify is found even inside the name, which keeps the "-v".
-        TailCase{"-f a.bin -v", false, "a.bin -v", true}));
+        TailCase{"-f a.bin -v", false, "a.bin -v", false}));
 
 // A made-up double-byte code page: bytes 0x81 to 0x9F and 0xE0 to 0xFC lead.
 bool ShiftJisLikeLeadByte(unsigned char byte)
@@ -64,10 +72,13 @@ TEST(ParseCommandLineDoubleByte, OptionTextInsideATrailByteIsNotAnOption)
 {
     // 0x81 0x2D is one character whose trail byte is '-'; the 'r' after it
     // must not make a "-r".
-    const std::string tail = "-f \x81-r.bin";
+    const std::string tail = "\x81-r -f a.bin";
     EXPECT_FALSE(ParseCommandLine(tail.c_str(), ShiftJisLikeLeadByte).captureMode);
     EXPECT_TRUE(ParseCommandLine(tail.c_str()).captureMode) << "a single-byte code page sees the bytes";
-    EXPECT_STREQ(ParseCommandLine(tail.c_str(), ShiftJisLikeLeadByte).imageFileName, "\x81-r.bin");
+    EXPECT_STREQ(ParseCommandLine(tail.c_str(), ShiftJisLikeLeadByte).imageFileName, "a.bin");
+    // A name holding "-r" stays a name under either code page.
+    EXPECT_FALSE(ParseCommandLine("-f \x82\xA0-r.bin", ShiftJisLikeLeadByte).captureMode);
+    EXPECT_FALSE(ParseCommandLine("-f \x82\xA0-r.bin").captureMode);
     EXPECT_FALSE(ParseCommandLine("\x81-v", ShiftJisLikeLeadByte).verify);
 }
 

@@ -13,6 +13,10 @@ constexpr const char* kCaptureDoneCaption = "Utility Complete";
 constexpr const char* kWorkerNotStartedText = "The diskette transfer could not be started.";
 constexpr const char* kWorkerNotStartedCaption = "Partition Deletion Application";
 
+// Time for the worker to finish its track and unlock drive A: after the
+// user ended the run; a verified track takes well under a second.
+constexpr DWORD kLockReleaseWait = 5000;
+
 constexpr UINT kRestartFlags = EWX_REBOOT;
 constexpr DWORD kRestartReserved = 4;
 
@@ -70,8 +74,9 @@ void DispatchRunMessage(HWND progressWindow, MSG& message)
 // wait early (and its exit code is returned); otherwise quits are dropped:
 // the run's loop is over, and a quit left waiting would end the next modal
 // window at once.
-int ServeUntilWorkerEnds(HWND progressWindow, bool stopAtQuit)
+int ServeUntilWorkerEnds(HWND progressWindow, bool stopAtQuit, DWORD timeLimit = INFINITE)
 {
+    const DWORD start = GetTickCount();
     for (bool workerEnded = false;;) {
         MSG message;
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -82,10 +87,16 @@ int ServeUntilWorkerEnds(HWND progressWindow, bool stopAtQuit)
         }
         if (workerEnded)
             return 0;
-        // Anything but a waiting message means the worker has ended (or the
-        // wait itself failed): one more round for what is left.
+        DWORD wait = INFINITE;
+        if (timeLimit != INFINITE) {
+            const DWORD spent = GetTickCount() - start;
+            wait = spent < timeLimit ? timeLimit - spent : 0;
+        }
+        // Anything but a waiting message means the worker has ended, the
+        // time is up, or the wait itself failed: one more round for what is
+        // left.
         workerEnded =
-            MsgWaitForMultipleObjects(1, &runState.workerThread, FALSE, INFINITE, kAnyMessage) != WAIT_OBJECT_0 + 1;
+            MsgWaitForMultipleObjects(1, &runState.workerThread, FALSE, wait, kAnyMessage) != WAIT_OBJECT_0 + 1;
     }
 }
 
@@ -105,6 +116,14 @@ int RunMessageLoop(HWND progressWindow)
     return static_cast<int>(message.wParam);
 }
 
+// A verified write on the 9x family holds drive A: locked during its
+// transfer. Known from the start, so that no moment of the transfer (such as
+// a reopen before a retry) can be missed.
+bool WorkerLocksDriveA()
+{
+    return !runState.directDevice && runState.verify && !runState.captureMode;
+}
+
 // The loop has ended: decides the run's outcome, once. A save under way is
 // let finish before the process ends, and its end is the outcome. Otherwise
 // the outcome is what the worker has recorded by now (a close of the window
@@ -121,6 +140,12 @@ bool SettleWorker(HWND progressWindow)
     const bool succeeded = runState.transferSucceeded;
     if (succeeded)
         ServeUntilWorkerEnds(progressWindow, false);
+    else if (WorkerLocksDriveA())
+        // Nothing says Windows 95/98 free a volume lock when its process
+        // ends: the worker, which stops after the track in progress once
+        // the window is hidden, must unlock drive A: first. The wait is bounded so that
+        // a drive that never answers cannot hang the run.
+        ServeUntilWorkerEnds(progressWindow, false, kLockReleaseWait);
     return succeeded;
 }
 

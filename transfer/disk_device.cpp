@@ -31,6 +31,12 @@ constexpr DWORD kResetDrive = 0x710D;
 constexpr DWORD kFlushAndInvalidate = 1;  // CX: flush the buffers and drop the drive's cache
 constexpr DWORD kDriveA = 1;              // DX: 1 is A:
 
+// Windows refuses a level-0 lock while any program has a file or a folder
+// window open on the drive, and the prompt that follows speaks only of the
+// diskette.
+constexpr const char* kLockRefusedDebugLine =
+    "Drive A: could not be locked: close every window and program that uses A:\r\n";
+
 // Unbuffered I/O goes to the medium itself; writing through also leaves
 // nothing in the drive's own cache.
 constexpr DWORD kVerifyFlags = FILE_FLAG_NO_BUFFERING | FILE_FLAG_WRITE_THROUGH;
@@ -55,6 +61,13 @@ bool TransferDirectTrack(HANDLE device, TransferDirection direction, unsigned ch
                           : ReadFile(device, trackBytes, DiskGeometry::bytesPerTrack, &moved, nullptr);
     // A short transfer would leave the diskette or the image incomplete.
     return done && moved == static_cast<DWORD>(DiskGeometry::bytesPerTrack);
+}
+
+// A verified 9x transfer moves nothing without its lock: a read could then
+// come from the cache instead of the diskette.
+bool LockMissing(const DiskDevice& device)
+{
+    return !device.direct && device.verify && !device.locked;
 }
 
 bool TransferVwin32Track(const DiskDevice& device, TransferDirection direction, DIOC_REGISTERS& registers)
@@ -86,15 +99,18 @@ DiskDevice OpenDiskDevice(bool directDevice, bool verify)
         // system's caches rather than the diskette. It fails while anything
         // has a file or a window open on A:; the first track then fails and
         // the user can close it before trying again.
-        if (verify && device.handle != INVALID_HANDLE_VALUE)
+        if (verify && device.handle != INVALID_HANDLE_VALUE) {
             device.locked = CallDos(device, kGenericIoctl, kLevel0OfDriveA, kLockLogicalVolume, 0);
+            if (!device.locked)
+                OutputDebugStringA(kLockRefusedDebugLine);
+        }
     }
     return device;
 }
 
 bool TransferTrack(DiskDevice& device, TransferDirection direction, unsigned char* trackBytes, int firstSector)
 {
-    if (!device.direct && device.verify && !device.locked)
+    if (LockMissing(device))
         return false;
 #ifdef STARTDISK_RECORD_REQUESTS
     RecordDiskRequest(direction, device.direct ? firstSector : static_cast<int>(device.registers.reg_EDX));
@@ -105,6 +121,8 @@ bool TransferTrack(DiskDevice& device, TransferDirection direction, unsigned cha
 
 bool ReadTrackBack(DiskDevice& device, unsigned char* readBack, int firstSector)
 {
+    if (LockMissing(device))
+        return false;
 #ifdef STARTDISK_RECORD_REQUESTS
     RecordDiskRequest(TransferDirection::Read, firstSector);
 #endif

@@ -46,8 +46,9 @@ void ReleaseVolumeForRawAccess(const DiskDevice& device);
 void FillDiocRegisters(DIOC_REGISTERS& registers, unsigned char* trackBytes, int firstSector);
 // Moves one whole track; on the 9x path the registers must have been filled.
 bool TransferTrack(DiskDevice& device, TransferDirection direction, unsigned char* trackBytes, int firstSector);
-// Reads the track just written from the diskette into readBack (room for one
-// track, sector-aligned), past any cache.
+// Reads a track from the diskette into readBack (room for one track,
+// sector-aligned), past any cache: a track just written, or one handled
+// earlier that a retry checks again.
 bool ReadTrackBack(DiskDevice& device, unsigned char* readBack, int firstSector);
 // Releases a lock the device holds, then the device.
 void CloseDiskDevice(DiskDevice& device);

@@ -25,23 +25,60 @@ bool UserWantsRetry(bool direct)
                        MB_OKCANCEL | MB_ICONERROR) == IDOK;
 }
 
-// Reads the track just written back from the diskette and compares it. The
-// buffer first gets bytes that cannot equal the track, so a read that moves
-// nothing and still reports success cannot pass.
-bool TrackReadsBack(DiskDevice& device, const unsigned char* trackBytes, unsigned char* readBack, int track)
+// Reads a track from the diskette into readBack; true when the read worked.
+// The buffer first gets bytes that cannot equal trackBytes, so a read that
+// moves nothing and still reports success cannot pass for the track.
+bool ReadTrackForComparison(DiskDevice& device, const unsigned char* trackBytes, unsigned char* readBack, int track)
 {
     for (int i = 0; i < DiskGeometry::bytesPerTrack; ++i)
         readBack[i] = static_cast<unsigned char>(~trackBytes[i]);
-    if (!ReadTrackBack(device, readBack, track * DiskGeometry::sectorsPerTrack))
-        return false;
+    return ReadTrackBack(device, readBack, track * DiskGeometry::sectorsPerTrack);
+}
+
+bool SameTrack(const unsigned char* left, const unsigned char* right)
+{
     for (int i = 0; i < DiskGeometry::bytesPerTrack; ++i)
-        if (readBack[i] != trackBytes[i]) {
-            char line[64];
-            wsprintfA(line, kReadBackDifferedDebugFormat, track);
-            OutputDebugStringA(line);
+        if (left[i] != right[i])
             return false;
-        }
     return true;
+}
+
+// Reads the track just written back from the diskette and compares it.
+bool TrackReadsBack(DiskDevice& device, const unsigned char* trackBytes, unsigned char* readBack, int track)
+{
+    if (!ReadTrackForComparison(device, trackBytes, readBack, track))
+        return false;
+    if (!SameTrack(readBack, trackBytes)) {
+        char line[64];
+        wsprintfA(line, kReadBackDifferedDebugFormat, track);
+        OutputDebugStringA(line);
+        return false;
+    }
+    return true;
+}
+
+// After OK at a failed track: the user's correction may have been another
+// diskette, which must then get the tracks before this one as well (or give
+// them, when capturing). Returns the first track that cannot be read or does
+// not hold what the image has for it, or failedTrack when all do. It costs
+// failedTrack reads at most, and only after an OK.
+int FirstTrackToRedo(DiskDevice& device, const unsigned char* image, int failedTrack)
+{
+    if (failedTrack == 0)
+        return 0;
+    // Page-aligned, as unbuffered reads of the raw device need.
+    auto* buffer = static_cast<unsigned char*>(
+        VirtualAlloc(nullptr, DiskGeometry::bytesPerTrack, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (!buffer)
+        return 0;  // nothing can be compared: every track is done again
+    int track = 0;
+    for (; track < failedTrack; ++track) {
+        const unsigned char* handled = image + track * DiskGeometry::bytesPerTrack;
+        if (!ReadTrackForComparison(device, handled, buffer, track) || !SameTrack(buffer, handled))
+            break;
+    }
+    VirtualFree(buffer, 0, MEM_RELEASE);
+    return track;
 }
 
 // Readies the device for another attempt at the same track. VWIN32 is always
@@ -85,10 +122,17 @@ bool TransferDisk(unsigned char* image, HWND progressBar, TransferDirection dire
                 break;
             }
             PrepareRetry(device, trackBytes, firstSector);
+            const int redo = FirstTrackToRedo(device, image, track);
+            if (redo < track) {
+                // Carry on from there: the track before it counts as the
+                // one just handled, for the bar as for the loop.
+                track = redo - 1;
+                break;
+            }
         }
 
         if (IsWindow(progressBar))
-            SendMessageA(progressBar, PBM_SETPOS, track, 0);
+            SendMessageA(progressBar, PBM_SETPOS, track > 0 ? track : 0, 0);
         // A hidden progress window means the user pressed Escape or Enter.
         if (!IsWindowVisible(runState.progressWindow))
             result = false;

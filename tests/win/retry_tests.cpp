@@ -194,8 +194,9 @@ void TestRetryOnThe9xPathReopensAndRefills(HWND bar)
     script.failingCalls = {3};
     TransferRun run = Transfer(false, script, {IDOK}, bar);
     ok(run.result, "OK after a carry-flag failure goes on");
-    std::vector<std::string> expected = {"track 36 #1", "track 54 #1", "close #1", "open 9x #2", "track 54 #2",
-                                         "track 72 #2"};
+    std::vector<std::string> expected = {"track 36 #1",      "track 54 #1",      "close #1",
+                                         "open 9x #2",       "read back 0 #2",   "read back 18 #2",
+                                         "read back 36 #2",  "track 54 #2",      "track 72 #2"};
     ok(std::search(run.events.begin(), run.events.end(), expected.begin(), expected.end()) != run.events.end(),
        "VWIN32 is closed, reopened and the record refilled for the same track");
     ok(run.events.back() == "close #2", "the reopened device is the one closed at the end: %s",
@@ -226,13 +227,32 @@ void TestVerifiedWriteRewritesADifferingTrack(HWND bar)
            direct);
         ok(Count(run.events, "track 90 ") == 2 && Count(run.events, "read back 90 ") == 2,
            "direct=%d: track 5 written and read back twice", direct);
-        ok(Count(run.events, "track ") == 161 && Count(run.events, "read back ") == 161,
-           "direct=%d: every track read back once it was written (%d, %d)", direct, Count(run.events, "track "),
-           Count(run.events, "read back "));
+        ok(Count(run.events, "track ") == 161 && Count(run.events, "read back ") == 166,
+           "direct=%d: every track read back once it was written, tracks 0 to 4 again after the OK (%d, %d)", direct,
+           Count(run.events, "track "), Count(run.events, "read back "));
         ok(run.positions.size() == 161 && run.positions[6] == 5,
            "direct=%d: the bar moves once a track has read back, as without verify", direct);
     }
     verifyWrites = false;
+}
+
+// OK at a failed track after another diskette went in: the tracks before it
+// are read again, and the first one that differs is where the transfer goes on.
+void TestAnotherDisketteAtThePromptIsWrittenWhole(HWND bar)
+{
+    for (bool direct : {true, false}) {
+        DeviceScript script;
+        script.failingCalls = {3};
+        script.differingReadBacks = {1};
+        TransferRun run = Transfer(direct, script, {IDOK}, bar);
+        ok(run.result && Count(run.events, "read back ") == 2, "direct=%d: tracks 0 and 1 checked after the OK (%d)",
+           direct, Count(run.events, "read back "));
+        ok(Count(run.events, "track 0 ") == 1 && Count(run.events, "track 18 ") == 2 &&
+               Count(run.events, "track 36 ") == 2 && Count(run.events, "track ") == 163,
+           "direct=%d: tracks 1 to 159 written after the OK (%d requests)", direct, Count(run.events, "track "));
+        ok(run.positions.size() == 164 && run.positions[4] == 0 && run.positions[5] == 1,
+           "direct=%d: the bar goes back to track 0, the last one on the diskette", direct);
+    }
 }
 
 void TestBarThatIsNotAWindow()
@@ -262,6 +282,7 @@ int main()
     TestRetryOnThe9xPathReopensAndRefills(bar);
     TestHiddenProgressWindowCancels(bar);
     TestVerifiedWriteRewritesADifferingTrack(bar);
+    TestAnotherDisketteAtThePromptIsWrittenWhole(bar);
     TestBarThatIsNotAWindow();
     return TestSummary("retry_tests");
 }

@@ -143,8 +143,8 @@ bool SettleWorker(HWND progressWindow)
     else if (WorkerLocksDriveA())
         // Nothing says Windows 95/98 free a volume lock when its process
         // ends: the worker, which stops after the track in progress once
-        // the window is hidden, must unlock drive A: first. The wait is bounded so that
-        // a drive that never answers cannot hang the run.
+        // the window is hidden, must unlock drive A: first. The wait is
+        // bounded so that a drive that never answers cannot hang the run.
         ServeUntilWorkerEnds(progressWindow, false, kLockReleaseWait);
     return succeeded;
 }

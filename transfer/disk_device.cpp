@@ -133,8 +133,10 @@ bool ReadTrackBack(DiskDevice& device, unsigned char* readBack, int firstSector)
     // to INT 21h on every 9x release (the drive-information code takes the
     // newer 73xxh functions only from OSR2 on), so it carries the request.
     // The result does not matter: under the lock the read reaches the
-    // diskette anyway; this only drops what the cache still holds.
-    CallDos(device, kResetDrive, 0, kFlushAndInvalidate, kDriveA);
+    // diskette anyway; this only drops what the cache still holds. Without
+    // -v the read stays the one request it always was.
+    if (device.verify)
+        CallDos(device, kResetDrive, 0, kFlushAndInvalidate, kDriveA);
     DIOC_REGISTERS request;
     FillDiocRegisters(request, readBack, firstSector);
     return TransferVwin32Track(device, TransferDirection::Read, request);

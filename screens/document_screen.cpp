@@ -28,6 +28,9 @@ constexpr int kTextSlotSize = 2048;
 // about a hundred times a document's size in memory and seconds per
 // megabyte, and fails on tens of megabytes.
 constexpr DWORD kMaxDocumentBytes = 1024 * 1024;
+// Wheel rotation per line scrolled: three lines a notch, the system's default.
+constexpr int kWheelDeltaPerLine = WHEEL_DELTA / 3;
+constexpr int kNoScroll = -1;
 
 // One screen at a time, so one set of state for the process.
 struct DocumentScreenState {
@@ -43,6 +46,9 @@ struct DocumentScreenState {
     // quit message ends with the dialog manager's default result, IDOK,
     // although nobody pressed anything.
     bool acceptPressed = false;
+    HWND window = nullptr;     // the screen showing, for the key filter
+    HHOOK keyFilter = nullptr;  // removed when the screen ends
+    int wheelRest = 0;          // rotation not yet scrolled: fine wheels turn in small steps
 };
 
 DocumentScreenState screen;
@@ -106,6 +112,47 @@ void LoadDocument(HWND window)
     screen.documentFile = INVALID_HANDLE_VALUE;
 }
 
+void ScrollEditor(int request, int times)
+{
+    for (; times > 0; --times)
+        SendDlgItemMessageA(screen.window, IDC_DOC_EDITOR, WM_VSCROLL, request, 0);
+}
+
+// The editor has no tab stop, so the focus sits on a button, which ignores
+// the paging keys; the wheel goes to the focus as well (before Windows 10) or
+// to whatever is under the pointer. The modal loop is the dialog manager's,
+// and its message filter sees both before they are dispatched. The editor
+// keeps its own keys and wheel, and a message box over the screen its keys.
+// Windows 95 has no WM_MOUSEWHEEL (its wheel software sends a message of its
+// own), so there only the keys scroll.
+LRESULT CALLBACK ScrollKeysFilter(int code, WPARAM wParam, LPARAM lParam)
+{
+    const MSG& message = *reinterpret_cast<const MSG*>(lParam);
+    const bool wheel = message.message == WM_MOUSEWHEEL;
+    if (code != MSGF_DIALOGBOX || (message.message != WM_KEYDOWN && !wheel) ||
+        message.hwnd == GetDlgItem(screen.window, IDC_DOC_EDITOR) ||
+        (message.hwnd != screen.window && !IsChild(screen.window, message.hwnd)))
+        return CallNextHookEx(screen.keyFilter, code, wParam, lParam);
+    if (wheel) {
+        // A fine wheel turns in small steps, kept until they make a line.
+        screen.wheelRest += static_cast<short>(HIWORD(message.wParam));
+        const int lines = screen.wheelRest / kWheelDeltaPerLine;
+        screen.wheelRest -= lines * kWheelDeltaPerLine;
+        ScrollEditor(lines > 0 ? SB_LINEUP : SB_LINEDOWN, lines > 0 ? lines : -lines);
+        return TRUE;
+    }
+    const bool control = GetKeyState(VK_CONTROL) < 0;
+    const int request = message.wParam == VK_NEXT              ? SB_PAGEDOWN
+                        : message.wParam == VK_PRIOR           ? SB_PAGEUP
+                        : message.wParam == VK_END && control  ? SB_BOTTOM
+                        : message.wParam == VK_HOME && control ? SB_TOP
+                                                               : kNoScroll;
+    if (request == kNoScroll)
+        return CallNextHookEx(screen.keyFilter, code, wParam, lParam);
+    ScrollEditor(request, 1);
+    return TRUE;
+}
+
 void InitDocumentDialog(HWND window)
 {
     SetWindowTextA(window, screen.title);
@@ -121,6 +168,9 @@ void InitDocumentDialog(HWND window)
         screen.watcherThread =
             CreateThread(nullptr, 0, ReadToEndWatcher, GetDlgItem(window, IDC_DOC_EDITOR), 0, &watcherId);
     }
+    screen.window = window;
+    screen.wheelRest = 0;
+    screen.keyFilter = SetWindowsHookExA(WH_MSGFILTER, ScrollKeysFilter, nullptr, GetCurrentThreadId());
 }
 
 }  // namespace
@@ -184,6 +234,10 @@ int ShowDocumentScreen(HINSTANCE instance, const char* file, const char* title, 
         char line[64];
         wsprintfA(line, kNotAcceptedDebugFormat, static_cast<int>(GetLastError()));
         OutputDebugStringA(line);
+    }
+    if (screen.keyFilter) {
+        UnhookWindowsHookEx(screen.keyFilter);
+        screen.keyFilter = nullptr;
     }
     if (richEdit)
         FreeLibrary(richEdit);

@@ -18,39 +18,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     changed=yes
 fi
 
-# What follows also reaches a prefix made by an earlier run. Each setting is
-# written only when the prefix lacks it, so a prefix reused costs no Wine call.
-# reg_value HKCU|HKLM <key> <name> <text>: a REG_SZ value.
-reg_value() {
-    local file=user.reg
-    [ "$1" = HKLM ] && file=system.reg
-    # The hive files spell a key with doubled backslashes, as "[key] stamp".
-    if ! REG_KEY="[${2//\\/\\\\}]" REG_LINE="\"$3\"=\"$4\"" awk '
-            /^\[/ { here = substr($0, 1, length(ENVIRON["REG_KEY"])) == ENVIRON["REG_KEY"]; next }
-            here && $0 == ENVIRON["REG_LINE"] { found = 1; exit }
-            END { exit !found }' "$WINEPREFIX/$file" 2>/dev/null; then
-        DISPLAY= wine reg add "$1\\$2" /v "$3" /d "$4" /f >/dev/null 2>&1
-        changed=yes
-    fi
-}
-# Wine's fonts: Tahoma, and Marlett for the caption buttons. Its bitmap
-# "MS Sans Serif" (sserife.fon) is the font the dialogs are laid out for:
-# 8 points, 13 pixels high with dialog base units of 6 x 13, as on Windows.
-# Without it Wine draws "MS Sans Serif" with a wider system face, and its
-# "MS Shell Dlg" is Tahoma, also wider, so one-line texts wrap and lose
-# their ends. Wine skips its bitmap-only ms_sans_serif.ttf.
-for font in /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/sserife.fon; do
-    cmp -s "$font" "$WINEPREFIX/drive_c/windows/Fonts/${font##*/}" ||
-        cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
-done
-# The shell dialog font is "MS Sans Serif", as on Windows 95 and NT 4.
-reg_value HKLM 'Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' 'MS Shell Dlg' 'MS Sans Serif'
-reg_value HKLM 'Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' 'MS Shell Dlg 2' 'MS Sans Serif'
-# Classic controls, as the program's manifest asks and Windows draws them:
-# a new prefix has Wine's Light theme on, which themes buttons, scroll bars
-# and the progress bar anyway, and repaints the whole themed bar on every
-# step of it.
-reg_value HKCU 'Software\Microsoft\Windows\CurrentVersion\ThemeManager' ThemeActive 0
+# What follows also reaches a prefix made by an earlier run.
+. "$here/wine-dialog-look.sh"
+wine_dialog_look
 [ -z "$changed" ] || wineserver -w
 
 # A virtual desktop draws every window with its caption and frame, for

@@ -142,6 +142,10 @@ for family in nt 9x; do
         expect_ui "9x -v, no drive: prompt, Cancel" msgbox "Floppy Disk Error" "$FAILED_TRACK_TEXT" cancel
         end_failed_run "9x -v, no drive"
         restore_drive
+        # A server started without the drive treats it otherwise even once it
+        # is back (a handle opened on an empty drive then reaches a diskette
+        # put in later), so the runs after this one get a fresh server.
+        restart_wineserver
     fi
 
     echo "# $family: an image one byte short, or empty, is corrupt"

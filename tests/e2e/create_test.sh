@@ -124,6 +124,30 @@ for family in nt 9x; do
     end_successful_run "$family -v" "$family"
     disk_holds "$family -v" MYFILE.BIN
 
+    if [ "$family" = 9x ]; then
+        echo "# 9x: -v over a drive that keeps nothing, put right at the prompt; -v with no drive, whose lock Wine refuses"
+        noisy_disk
+        map_disk /dev/zero
+        create_run -v
+        expect_ui "9x -v put right: prompt" msgbox "Floppy Disk Error" "$FAILED_TRACK_TEXT" none
+        check "9x -v put right: track 0 named" 'Track 0 did not read back as written\r\nError writing to floppy\r\n' \
+            "$(debug_lines | tr -d '\n')"
+        map_disk "$STARTDISK_DISK"
+        expect_ui "9x -v put right: OK" msgbox "Floppy Disk Error" "$FAILED_TRACK_TEXT" ok
+        end_successful_run "9x -v put right" 9x
+        disk_holds "9x -v put right" MYFILE.BIN
+        noisy_disk
+        remove_drive
+        create_run -v
+        expect_ui "9x -v, no drive: prompt, Cancel" msgbox "Floppy Disk Error" "$FAILED_TRACK_TEXT" cancel
+        end_failed_run "9x -v, no drive"
+        restore_drive
+        # A server started without the drive treats it otherwise even once it
+        # is back (a handle opened on an empty drive then reaches a diskette
+        # put in later), so the runs after this one get a fresh server.
+        restart_wineserver
+    fi
+
     echo "# $family: an image one byte short, or empty, is corrupt"
     for size in $((IMAGE_SIZE - 1)) 0; do
         noisy_disk

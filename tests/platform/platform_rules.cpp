@@ -50,11 +50,15 @@ constexpr unsigned long kEmExLimitText = 0x435;
 constexpr unsigned long kEmStreamIn = 0x449;
 constexpr unsigned long kInvalidHandle = 0xFFFFFFFF;
 constexpr unsigned long kNoBuffering = 0x20000000;
+constexpr unsigned long kUnbufferedWriteThrough = kNoBuffering | 0x80000000;
 constexpr unsigned long kSectorSize = 512;
 // The MS-DOS requests a verified write makes through VWIN32, as Wine's
-// INT 21h trace shows them (AX, CX).
+// INT 21h trace shows them: each is checked as a call (AX, BX, CX, DX), and
+// counted under kLockDriveA or kUnlockDriveA once it returned with the carry
+// flag clear, since a refused lock is not held.
 constexpr const char* kLockDriveA = "int21.lock";
 constexpr const char* kUnlockDriveA = "int21.unlock";
+constexpr unsigned long kLockLogicalVolume = 0x084A;
 
 // One call of the program: "KERNEL32.CreateFileA", its arguments as numbers,
 // and the text of each string argument (empty for the others).
@@ -86,6 +90,7 @@ struct History {
     std::map<unsigned long, OpenFile> handles;
     std::set<std::string> closedUnflushed;  // written, then closed without FlushFileBuffers
     std::map<std::string, OpenFile> opening;  // per thread: the CreateFileA call awaiting its handle
+    std::map<std::string, std::string> dosPending;  // per thread: the lock or unlock awaiting its result
 
     bool verified = false;  // the run was asked to read back what it writes (-v)
 
@@ -262,6 +267,13 @@ const Rule kRules[] = {
      "a track that is to be read back is written under the level-0 lock of drive A:",
      "M00 Exclusive Volume Locking, Direct Access: without a lock \"the system may satisfy the request by reading "
      "from internal caches rather than from the medium itself\""},
+    {"int21.LockLogicalVolume int21.UnlockLogicalVolume", k9x,
+     [](const Call& c, const History&) {
+         return (c.arg(2) & 0xFF) == 1 && (c.arg(3) != kLockLogicalVolume || (c.arg(2) >> 8) == 0);
+     },
+     "every lock and unlock names drive A: (BL = 1, not 0, the default drive), and a lock is of level 0 (BH = 0)",
+     "M98 Lock Logical Volume (Interrupt 21h Function 440Dh Minor Code 4Ah) and Unlock Logical Volume (Minor Code "
+     "6Ah): BL = drive number, 0 for the default drive, 1 for A:; BH = lock level"},
     {"KERNEL32.CloseHandle", k9x,
      [](const Call& c, const History& h) {
          const auto found = h.handles.find(c.arg(1));
@@ -275,6 +287,14 @@ const Rule kRules[] = {
      [](const Call& c, const History& h) { return h.verified || !IsDriveDevice(c.text(1)) || c.arg(6) == 0; },
      "without -v the drive is opened as it always was, with no flags",
      "the program's own promise: what -v adds changes nothing without it"},
+    {"KERNEL32.CreateFileA", kNt,
+     [](const Call& c, const History& h) {
+         return !h.verified || !IsDriveDevice(c.text(1)) || (c.arg(6) & kUnbufferedWriteThrough) == kUnbufferedWriteThrough;
+     },
+     "with -v the drive is opened with FILE_FLAG_NO_BUFFERING and FILE_FLAG_WRITE_THROUGH, so that a track read back "
+     "comes from the diskette and not from a cache",
+     "KB Q99794: with FILE_FLAG_WRITE_THROUGH alone a read may be satisfied \"from cached data\"; "
+     "FILE_FLAG_NO_BUFFERING \"eliminates all read-ahead file buffering and disk caching as well\""},
     {"KERNEL32.SetFilePointer", kNt,
      [](const Call& c, const History& h) {
          return !Unbuffered(h, c.arg(1)) || (c.arg(2) % kSectorSize == 0 && c.arg(3) == 0);
@@ -448,19 +468,28 @@ void Remember(const Call& call, const std::string& thread, History& history)
 }
 
 // "<pid>:<tid>:trace:int21:DOSVM_Int21Handler AX=440d BX=0001 CX=084a ...":
-// an MS-DOS request the program made through VWIN32.
-void RememberDosRequest(const std::string& line, History& history)
+// an MS-DOS request the program made through VWIN32; a lock or an unlock
+// becomes the call to check. "... returning: ... EFL=<flags>" is its result.
+bool DosRequest(const std::string& line, const std::string& thread, History& history, Call& call)
 {
-    const size_t ax = line.find("AX=");
-    const size_t cx = line.find("CX=");
-    if (cx == std::string::npos)
-        return;
-    const unsigned long function = std::strtoul(line.c_str() + ax + 3, nullptr, 16);
-    const unsigned long minor = std::strtoul(line.c_str() + cx + 3, nullptr, 16);
-    if (function == 0x440D && minor == 0x084A)
-        ++history.calls[kLockDriveA];
-    else if (function == 0x440D && minor == 0x086A)
-        ++history.calls[kUnlockDriveA];
+    const auto reg = [&](const char* name) {
+        const size_t at = line.find(name);
+        return at == std::string::npos ? 0 : std::strtoul(line.c_str() + at + 3, nullptr, 16);
+    };
+    if (line.find(" returning: ") != std::string::npos) {
+        const auto pending = history.dosPending.find(thread);
+        if (pending != history.dosPending.end() && !(reg("FL=") & 1))
+            ++history.calls[pending->second];
+        history.dosPending.erase(thread);
+        return false;
+    }
+    const bool lock = reg("CX=") == kLockLogicalVolume;
+    if (reg("AX=") != 0x440D || (!lock && reg("CX=") != 0x086A))
+        return false;
+    call.function = lock ? "int21.LockLogicalVolume" : "int21.UnlockLogicalVolume";
+    call.values = {reg("AX="), reg("BX="), reg("CX="), reg("DX=")};
+    history.dosPending[thread] = lock ? kLockDriveA : kUnlockDriveA;
+    return true;
 }
 
 // "<pid>:<tid>:Ret  KERNEL32.CreateFileA() retval=<handle> ret=<address>":
@@ -494,6 +523,8 @@ int PrintFunctions()
     for (const char* functions : lists)
         for (const std::string& name : Names(functions)) {
             const std::string canonical = CanonicalName(name);
+            if (canonical.compare(0, 6, "int21.") == 0)
+                continue;  // traced by +int21, not by the relay
             include.insert(canonical);
             if (canonical.compare(0, 9, "kernel32.") == 0)
                 include.insert("kernelbase." + canonical.substr(9));
@@ -522,6 +553,19 @@ int Check(const std::string& family, const std::string& exeName, unsigned long i
     history.verified = family.size() > 2 && family.compare(2, std::string::npos, "+v") == 0;
     int checked = 0;
     int broken = 0;
+    const auto checkCall = [&](const Call& call, const std::string& line) {
+        ++checked;
+        for (const Rule& rule : kRules) {
+            if (!(rule.families & families))
+                continue;
+            for (const std::string& name : Names(rule.functions))
+                if (CanonicalName(name) == call.function && !rule.holds(call, history)) {
+                    std::cout << "broken rule (" << family << "): " << call.function << ": " << rule.rule << "\n  "
+                              << line << "\n  source: " << rule.source << '\n';
+                    ++broken;
+                }
+        }
+    };
     for (std::string line; std::getline(trace, line);) {
         const std::string process = line.substr(0, line.find(':'));
         if (program.empty()) {
@@ -530,8 +574,10 @@ int Check(const std::string& family, const std::string& exeName, unsigned long i
             continue;
         }
         const std::string thread = line.substr(0, line.find(':', process.size() + 1));
-        if (process == program && line.find(":trace:int21:DOSVM_Int21Handler AX=") != std::string::npos) {
-            RememberDosRequest(line, history);
+        Call call;
+        if (process == program && line.find(":trace:int21:DOSVM_Int21Handler ") != std::string::npos) {
+            if (DosRequest(line, thread, history, call))
+                checkCall(call, line);
             continue;
         }
         if (process == program && line.find(":Ret  ") != std::string::npos) {
@@ -551,20 +597,9 @@ int Check(const std::string& family, const std::string& exeName, unsigned long i
         const unsigned long returnAddress = std::strtoul(line.c_str() + close + 6, nullptr, 16);
         if (returnAddress < imageStart || returnAddress >= imageEnd)
             continue;  // a call made by a DLL on the program's behalf
-        Call call;
         call.function = CanonicalName(function);
         ParseArguments(line.substr(open + 1, close - open - 1), call);
-        ++checked;
-        for (const Rule& rule : kRules) {
-            if (!(rule.families & families))
-                continue;
-            for (const std::string& name : Names(rule.functions))
-                if (CanonicalName(name) == call.function && !rule.holds(call, history)) {
-                    std::cout << "broken rule (" << family << "): " << call.function << ": " << rule.rule << "\n  "
-                              << line << "\n  source: " << rule.source << '\n';
-                    ++broken;
-                }
-        }
+        checkCall(call, line);
         Remember(call, thread, history);
     }
     if (checked == 0) {

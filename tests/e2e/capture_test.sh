@@ -31,14 +31,10 @@ no_temporary_files() {
     check "$what: no temporary file" "" "$found"
 }
 
-# Waits until the save's first call on the held image has been refused.
+# Whether the save's first call on the held image has been refused.
 save_refused() {
-    for _ in $(seq 1500); do
-        grep -qE 'Ret  [A-Za-z0-9]+\.(MoveFileExA|MoveFileA|DeleteFileA|CreateFileA)\(\) retval=(00000000|ffffffff)' \
-            "$WORK/debug.log" && return 0
-        sleep 0.02
-    done
-    return 1
+    grep -qE 'Ret  [A-Za-z0-9]+\.(MoveFileExA|MoveFileA|DeleteFileA|CreateFileA)\(\) retval=(00000000|ffffffff)' \
+        "$WORK/debug.log"
 }
 
 expect_done_box() {
@@ -111,9 +107,9 @@ for family in nt 9x; do
     expect_ui "$family held image: confirmation shown" wait "$APP_TITLE"
     wine "$UIDRIVER" hold MYFILE.BIN 60000 >"$WORK/held" 2>&1 &
     holder=$!
-    for _ in $(seq 100); do [ -s "$WORK/held" ] && break; sleep 0.02; done
+    poll test -s "$WORK/held" || true
     step "$family held image: confirmation answered with OK" confirm_ok
-    step "$family held image: the save met the holder" save_refused
+    step "$family held image: the save met the holder" poll save_refused
     expect_ui "$family held image: progress window closed" close "$APP_TITLE" ";" wait-gone "$APP_TITLE"
     { kill "$holder"; wait "$holder"; } 2>/dev/null || true
     expect_done_box "$family held image"

@@ -174,6 +174,13 @@ expect_exit() {
     APP_TRACED=""
 }
 
+# Runs a command until it succeeds, for 30 s at most: poll <command...>.
+poll() {
+    local _
+    for _ in $(seq 600); do "$@" && return 0; sleep 0.05; done
+    return 1
+}
+
 # Waits until a control shows the given text: wait_text <win> <id> <text>.
 wait_text() {
     local i

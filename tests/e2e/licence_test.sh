@@ -67,17 +67,13 @@ check "only the declined screen 2 writes a \"Win error\" line" 1 "$(debug_lines 
 echo "# without a mouse: from the focused No the wheel and the paging keys scroll the licence, Tab reaches Yes"
 # Real input from the X server, so keys go to the control with the focus:
 # No, since the editor has no tab stop and Yes starts disabled.
-# first_line_until <test> <n>: waits until the first visible line passes the test.
-first_line_until() {
-    local i
-    for i in $(seq 200); do [ "$(ui firstline "$LICENCE" 9000)" "$1" "$2" ] && return 0; sleep 0.05; done
-    return 1
-}
+# first_line_is <test> <n>: whether the first visible line passes the test.
+first_line_is() { [ "$(ui firstline "$LICENCE" 9000)" "$1" "$2" ]; }
 start_app
 ui wait "$LICENCE" >/dev/null
 eval "$(xdotool search --name "^$LICENCE\$" getwindowgeometry --shell)"
 xdotool mousemove --window "$WINDOW" $((WIDTH - 60)) $((HEIGHT - 30)) click 5  # over No
-step "the wheel over No scrolls the licence" first_line_until -gt 0
+step "the wheel over No scrolls the licence" poll first_line_is -gt 0
 for press in $(seq 50); do
     [ "$(ui state "$LICENCE" 1)" = "enabled visible" ] && break
     xdotool key Next
@@ -85,9 +81,9 @@ done
 expect_ui "Page Down until the end enables Yes" wait-enabled "$LICENCE" 1
 bottom="$(ui firstline "$LICENCE" 9000)"
 xdotool key ctrl+Home
-step "Ctrl+Home goes to the top" first_line_until -eq 0
+step "Ctrl+Home goes to the top" poll first_line_is -eq 0
 xdotool key ctrl+End
-step "Ctrl+End goes back to the end" first_line_until -eq "$bottom"
+step "Ctrl+End goes back to the end" poll first_line_is -eq "$bottom"
 xdotool key Tab Return
 expect_ui "Tab reaches Yes, Enter accepts" wait "$NEXT"
 decline_next "keys: run ended on screen 2"

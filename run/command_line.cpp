@@ -12,9 +12,6 @@ constexpr const char* kFileSlash = "/f";
 constexpr const char* kFileDash = "-f";
 constexpr std::size_t kOptionLength = 2;
 
-// The option's two characters and the one separator after them.
-constexpr std::size_t kFileOptionPrefix = kOptionLength + 1;
-
 // First occurrence of option that starts on a character boundary before end
 // (null: the end of the tail): under a double-byte code page a trail byte may
 // look like '/' or '-'.
@@ -34,22 +31,29 @@ const char* FindOption(const char* tail, const char* option, LeadByteTest isLead
 CommandLineOptions ParseCommandLine(const char* tail, LeadByteTest isLeadByte)
 {
     CommandLineOptions options;
-    const char* option = FindOption(tail, kFileSlash, isLeadByte);
-    if (!option)
-        option = FindOption(tail, kFileDash, isLeadByte);
+    const char* slashFile = FindOption(tail, kFileSlash, isLeadByte);
+    const char* dashFile = FindOption(tail, kFileDash, isLeadByte);
+    const char* option = slashFile ? slashFile : dashFile;
 
     // The name runs to the end of the tail, so nothing in it is an option:
-    // "-f win98-rescue.img" names an image to write, not one to capture over.
-    options.captureMode = FindOption(tail, kCaptureSlash, isLeadByte, option) ||
-                          FindOption(tail, kCaptureDash, isLeadByte, option);
-    options.verify = FindOption(tail, kVerifySlash, isLeadByte, option) ||
-                     FindOption(tail, kVerifyDash, isLeadByte, option);
+    // "-f win98-rescue.img" names an image to write, not one to capture
+    // over. The flags end at the first file option of either form, so that
+    // the "/r" of "-f C:/rescue/a.img" is part of the name too.
+    const char* flagsEnd = slashFile && dashFile ? (slashFile < dashFile ? slashFile : dashFile) : option;
+    options.captureMode = FindOption(tail, kCaptureSlash, isLeadByte, flagsEnd) ||
+                          FindOption(tail, kCaptureDash, isLeadByte, flagsEnd);
+    options.verify = FindOption(tail, kVerifySlash, isLeadByte, flagsEnd) ||
+                     FindOption(tail, kVerifyDash, isLeadByte, flagsEnd);
 
     if (option) {
-        // An option that ends the tail leaves no room for a name: the name is
-        // empty, so opening the image file fails visibly later on.
-        const std::size_t rest = std::strlen(option);
-        options.imageFileName = rest > kFileOptionPrefix ? option + kFileOptionPrefix : option + rest;
+        // The option and the one character after it, the separator: under a
+        // double-byte code page that may take two bytes (a full-width
+        // space). An option that ends the tail leaves no room for a name: the
+        // name is empty, so opening the image file fails visibly later on.
+        const char* separator = option + kOptionLength;
+        const bool doubleByte = *separator && isLeadByte && isLeadByte(static_cast<unsigned char>(*separator));
+        const char* name = separator + (doubleByte && separator[1] ? 2 : 1);
+        options.imageFileName = *separator ? name : separator;
     }
     return options;
 }

@@ -18,7 +18,8 @@ using LeadByteTest = bool (*)(unsigned char);
 
 // The options are found as plain substrings of the raw tail: no tokenising,
 // no case folding, and the file name runs to the end of the tail. -r and -v
-// count only before the file option, never inside the name.
+// count only before the first file option of either form, never inside the
+// name.
 CommandLineOptions ParseCommandLine(const char* tail, LeadByteTest isLeadByte = nullptr);
 
 // The process command line without the program name and the control

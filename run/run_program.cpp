@@ -16,6 +16,8 @@ constexpr const char* kWorkerNotStartedCaption = "Partition Deletion Application
 // Time for the worker to finish its track and unlock drive A: after the
 // user ended the run; a verified track takes well under a second.
 constexpr DWORD kLockReleaseWait = 5000;
+// How soon a retry prompt that comes up during that time is answered.
+constexpr DWORD kPromptLookInterval = 100;
 
 constexpr UINT kRestartFlags = EWX_REBOOT;
 constexpr DWORD kRestartReserved = 4;
@@ -116,6 +118,29 @@ int RunMessageLoop(HWND progressWindow)
     return static_cast<int>(message.wParam);
 }
 
+BOOL CALLBACK CancelRetryPrompt(HWND window, LPARAM)
+{
+    // The worker's only windows owned by the progress window are its retry
+    // prompts; Cancel there ends the transfer.
+    if (GetWindow(window, GW_OWNER) == runState.progressWindow)
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    return TRUE;
+}
+
+// Lets a worker that holds drive A: locked end, and unlock it, before the
+// run ends: a retry prompt up now, or coming up meanwhile, is answered
+// Cancel, since nobody is left to answer it. Bounded, so that a drive that
+// never answers cannot hang the end of the run.
+void LetWorkerReleaseDriveA(HWND progressWindow)
+{
+    const DWORD start = GetTickCount();
+    while (WaitForSingleObject(runState.workerThread, 0) == WAIT_TIMEOUT &&
+           GetTickCount() - start < kLockReleaseWait) {
+        EnumThreadWindows(runState.workerThreadId, CancelRetryPrompt, 0);
+        ServeUntilWorkerEnds(progressWindow, false, kPromptLookInterval);
+    }
+}
+
 // A verified write on the 9x family holds drive A: locked during its
 // transfer. Known from the start, so that no moment of the transfer (such as
 // a reopen before a retry) can be missed.
@@ -143,9 +168,8 @@ bool SettleWorker(HWND progressWindow)
     else if (WorkerLocksDriveA())
         // Nothing says Windows 95/98 free a volume lock when its process
         // ends: the worker, which stops after the track in progress once
-        // the window is hidden, must unlock drive A: first. The wait is
-        // bounded so that a drive that never answers cannot hang the run.
-        ServeUntilWorkerEnds(progressWindow, false, kLockReleaseWait);
+        // the window is hidden, must unlock drive A: first.
+        LetWorkerReleaseDriveA(progressWindow);
     return succeeded;
 }
 
@@ -190,9 +214,9 @@ int RunProgram(HINSTANCE instance, const char* commandLineTail)
     runState.progressWindow = progressWindow;
     ShowWindow(progressWindow, SW_SHOW);
 
-    DWORD workerId;  // the 9x family fails CreateThread without somewhere to put it
-    runState.workerThread =
-        CreateThread(nullptr, 0, runState.captureMode ? ReadWorker : WriteWorker, nullptr, 0, &workerId);
+    // The 9x family fails CreateThread without somewhere to put the id.
+    runState.workerThread = CreateThread(nullptr, 0, runState.captureMode ? ReadWorker : WriteWorker, nullptr, 0,
+                                         &runState.workerThreadId);
     if (!runState.workerThread) {
         // Without a worker nothing would ever close the progress window.
         const DWORD error = GetLastError();

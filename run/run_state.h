@@ -17,6 +17,7 @@ struct RunState {
     std::atomic<bool> transferSucceeded{false};
     HWND progressWindow = nullptr;
     HANDLE workerThread = nullptr;  // kept, never closed
+    DWORD workerThreadId = 0;
     // A capture's save of the image must not be cut short by the end of the
     // process, nor begin once the run has ended (see BeginImageSave).
     std::atomic<int> savePhase{0};

@@ -63,13 +63,6 @@ bool TransferDirectTrack(HANDLE device, TransferDirection direction, unsigned ch
     return done && moved == static_cast<DWORD>(DiskGeometry::bytesPerTrack);
 }
 
-// A verified 9x transfer moves nothing without its lock: a read could then
-// come from the cache instead of the diskette.
-bool LockMissing(const DiskDevice& device)
-{
-    return !device.direct && device.verify && !device.locked;
-}
-
 bool TransferVwin32Track(const DiskDevice& device, TransferDirection direction, DIOC_REGISTERS& registers)
 {
     const DWORD service = direction == TransferDirection::Write ? VWIN32_DIOC_DOS_INT26 : VWIN32_DIOC_DOS_INT25;
@@ -119,6 +112,18 @@ bool TransferTrack(DiskDevice& device, TransferDirection direction, unsigned cha
                          : TransferVwin32Track(device, direction, device.registers);
 }
 
+void DropCachedTracks(const DiskDevice& device)
+{
+    // The documentation gives Reset Drive only as an INT 21h function and
+    // names no VWIN32 code for it. VWIN32_DIOC_DOS_IOCTL hands its registers
+    // to INT 21h on every 9x release (the drive-information code takes the
+    // newer 73xxh functions only from OSR2 on), so it carries the request.
+    // The result does not matter: a drive that cannot be reset fails the
+    // reads that follow.
+    if (!device.direct)
+        CallDos(device, kResetDrive, 0, kFlushAndInvalidate, kDriveA);
+}
+
 bool ReadTrackBack(DiskDevice& device, unsigned char* readBack, int firstSector)
 {
     if (LockMissing(device))
@@ -128,15 +133,11 @@ bool ReadTrackBack(DiskDevice& device, unsigned char* readBack, int firstSector)
 #endif
     if (device.direct)
         return TransferDirectTrack(device.handle, TransferDirection::Read, readBack, firstSector);
-    // The documentation gives Reset Drive only as an INT 21h function and
-    // names no VWIN32 code for it. VWIN32_DIOC_DOS_IOCTL hands its registers
-    // to INT 21h on every 9x release (the drive-information code takes the
-    // newer 73xxh functions only from OSR2 on), so it carries the request.
-    // The result does not matter: under the lock the read reaches the
-    // diskette anyway; this only drops what the cache still holds. Without
-    // -v the read stays the one request it always was.
+    // Under the lock the read reaches the diskette anyway; this only drops
+    // what the cache still holds. Without -v the read stays the one request
+    // it always was.
     if (device.verify)
-        CallDos(device, kResetDrive, 0, kFlushAndInvalidate, kDriveA);
+        DropCachedTracks(device);
     DIOC_REGISTERS request;
     FillDiocRegisters(request, readBack, firstSector);
     return TransferVwin32Track(device, TransferDirection::Read, request);

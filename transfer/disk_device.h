@@ -46,6 +46,21 @@ void ReleaseVolumeForRawAccess(const DiskDevice& device);
 void FillDiocRegisters(DIOC_REGISTERS& registers, unsigned char* trackBytes, int firstSector);
 // Moves one whole track; on the 9x path the registers must have been filled.
 bool TransferTrack(DiskDevice& device, TransferDirection direction, unsigned char* trackBytes, int firstSector);
+// A verified 9x transfer moves nothing without its lock: a read could then
+// come from the cache instead of the diskette.
+inline bool LockMissing(const DiskDevice& device)
+{
+    return !device.direct && device.verify && !device.locked;
+}
+inline bool CanReadDiskette(const DiskDevice& device)
+{
+    return device.handle != INVALID_HANDLE_VALUE && !LockMissing(device);
+}
+// 9x path: drops what the system holds for drive A:, so that the reads
+// after it come from the diskette, not from the cache (an unlocked absolute
+// read may be served from there). The raw device of the NT family keeps no
+// such cache of its own.
+void DropCachedTracks(const DiskDevice& device);
 // Reads a track from the diskette into readBack (room for one track,
 // sector-aligned), past any cache: a track just written, or one handled
 // earlier that a retry checks again.

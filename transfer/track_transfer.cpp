@@ -15,11 +15,22 @@ constexpr const char* kVwin32FailedTrackCaption = "Floppy Disk Error";
 constexpr const char* kVwin32FailedTrackDebugLine = "Error writing to floppy\r\n";
 constexpr const char* kReadBackDifferedDebugFormat = "Track %d did not read back as written\r\n";
 
-// Asks whether to try the failed track again.
+bool UserEndedTransfer()
+{
+    // A hidden progress window means the user pressed Escape or Enter, or
+    // closed it.
+    return !IsWindowVisible(runState.progressWindow);
+}
+
+// Asks whether to try the failed track again. Once the user has ended the
+// transfer nobody is there to answer, and a prompt left up would keep the
+// worker (and on a verified 9x write the lock of drive A:) past the run.
 bool UserWantsRetry(bool direct)
 {
     if (!direct)
         OutputDebugStringA(kVwin32FailedTrackDebugLine);
+    if (UserEndedTransfer())
+        return false;
     return MessageBoxA(runState.progressWindow, kFailedTrackText,
                        direct ? kDirectFailedTrackCaption : kVwin32FailedTrackCaption,
                        MB_OKCANCEL | MB_ICONERROR) == IDOK;
@@ -61,18 +72,23 @@ bool TrackReadsBack(DiskDevice& device, const unsigned char* trackBytes, unsigne
 // diskette, which must then get the tracks before this one as well (or give
 // them, when capturing). Returns the first track that cannot be read or does
 // not hold what the image has for it, or failedTrack when all do. It costs
-// failedTrack reads at most, and only after an OK.
+// failedTrack reads at most, and only after an OK; it stops early when the
+// user ends the transfer meanwhile. A device that cannot read at all tells
+// nothing about the diskette: its failed track is tried again and fails, so
+// the user is asked again.
 int FirstTrackToRedo(DiskDevice& device, const unsigned char* image, int failedTrack)
 {
-    if (failedTrack == 0)
-        return 0;
+    if (failedTrack == 0 || !CanReadDiskette(device))
+        return failedTrack;
+    // The tracks just handled may still be in the system's cache.
+    DropCachedTracks(device);
     // Page-aligned, as unbuffered reads of the raw device need.
     auto* buffer = static_cast<unsigned char*>(
         VirtualAlloc(nullptr, DiskGeometry::bytesPerTrack, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
     if (!buffer)
         return 0;  // nothing can be compared: every track is done again
     int track = 0;
-    for (; track < failedTrack; ++track) {
+    for (; track < failedTrack && !UserEndedTransfer(); ++track) {
         const unsigned char* handled = image + track * DiskGeometry::bytesPerTrack;
         if (!ReadTrackForComparison(device, handled, buffer, track) || !SameTrack(buffer, handled))
             break;
@@ -123,6 +139,10 @@ bool TransferDisk(unsigned char* image, HWND progressBar, TransferDirection dire
             }
             PrepareRetry(device, trackBytes, firstSector);
             const int redo = FirstTrackToRedo(device, image, track);
+            if (UserEndedTransfer()) {
+                result = false;
+                break;
+            }
             if (redo < track) {
                 // Carry on from there: the track before it counts as the
                 // one just handled, for the bar as for the loop.
@@ -133,8 +153,7 @@ bool TransferDisk(unsigned char* image, HWND progressBar, TransferDirection dire
 
         if (IsWindow(progressBar))
             SendMessageA(progressBar, PBM_SETPOS, track > 0 ? track : 0, 0);
-        // A hidden progress window means the user pressed Escape or Enter.
-        if (!IsWindowVisible(runState.progressWindow))
+        if (UserEndedTransfer())
             result = false;
     }
     CloseDiskDevice(device);

@@ -125,9 +125,15 @@ for family in nt 9x; do
     disk_holds "$family -v" MYFILE.BIN
 
     if [ "$family" = 9x ]; then
-        echo "# 9x: -v over a drive that keeps nothing, put right at the prompt; -v with no drive, whose lock Wine refuses"
+        echo "# 9x: -v over a drive that keeps nothing, ended from outside at the prompt, or put right there; -v with no drive, whose lock Wine refuses"
         noisy_disk
         map_disk /dev/zero
+        create_run -v
+        step "9x -v ended at the prompt: prompt up" quiet_ui msgbox-buttons "Floppy Disk Error"
+        expect_ui "9x -v ended at the prompt: End Task" end-task "$APP_TITLE"
+        expect_exit "9x -v ended at the prompt: the run ends by itself" 0
+        check "9x -v ended at the prompt: drive A: locked, then unlocked" "084a 086a" \
+            "$(grep -v returning debug.log | grep -o 'AX=440d BX=0001 CX=08[46]a' | cut -d= -f4 | paste -sd' ')"
         create_run -v
         expect_ui "9x -v put right: prompt" msgbox "Floppy Disk Error" "$FAILED_TRACK_TEXT" none
         check "9x -v put right: track 0 named" 'Track 0 did not read back as written\r\nError writing to floppy\r\n' \

@@ -1,6 +1,7 @@
 // Any command line, however long or strange, parses without reading out of
 // bounds, each option is found exactly where a plain search finds it before
 // the image file name, and the name is always the tail's end or the default.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -39,16 +40,13 @@ bool Occurs(const std::string& tail, const char* slash, const char* dash, LeadBy
     return Find(tail, slash, isLeadByte) != std::string::npos || Find(tail, dash, isLeadByte) != std::string::npos;
 }
 
-// Each flag stands for its own two texts alone, found before the file option
-// taken (the first slash form, else the first dash form); the name is the
-// tail's end after a file option, or the default without one.
+// Each flag stands for its own two texts alone, found before the first file
+// option of either form; the name is the tail's end after a file option, or
+// the default without one.
 void CheckOptions(const std::string& tail, LeadByteTest isLeadByte)
 {
     const CommandLineOptions options = ParseCommandLine(tail.c_str(), isLeadByte);
-    std::size_t fileOption = Find(tail, "/f", isLeadByte);
-    if (fileOption == std::string::npos)
-        fileOption = Find(tail, "-f", isLeadByte);
-    const std::string beforeName = tail.substr(0, fileOption);
+    const std::string beforeName = tail.substr(0, std::min(Find(tail, "/f", isLeadByte), Find(tail, "-f", isLeadByte)));
     Require(options.captureMode == Occurs(beforeName, "/r", "-r", isLeadByte));
     Require(options.verify == Occurs(beforeName, "/v", "-v", isLeadByte));
     const char* begin = tail.c_str();

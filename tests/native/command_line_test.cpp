@@ -37,8 +37,11 @@ INSTANTIATE_TEST_SUITE_P(
         TailCase{"-v /f x.bin", false, "x.bin", true},
         TailCase{"-f sub/rescue.bin", false, "sub/rescue.bin"},
         TailCase{"/f C:/rescue/boot.img", false, "C:/rescue/boot.img"},
-        // The first slash form is the file option even after a dash form.
-        TailCase{"-f a-r.bin /f b.bin", true, "b.bin"},
+        // The first slash form is the file option even after a dash form,
+        // and no flag is found after either form.
+        TailCase{"-f a-r.bin /f b.bin", false, "b.bin"},
+        TailCase{"-f C:/rescue/floppy.img", false, "oppy.img"},
+        TailCase{"-f D:/victor/floppy.img", false, "oppy.img", false},
         // Exactly one character after the option is skipped, whatever it is.
         TailCase{"-fC:\\img.bin", false, ":\\img.bin"},
         TailCase{"-f ", false, ""},
@@ -80,6 +83,8 @@ TEST(ParseCommandLineDoubleByte, OptionTextInsideATrailByteIsNotAnOption)
     EXPECT_FALSE(ParseCommandLine("-f \x82\xA0-r.bin", ShiftJisLikeLeadByte).captureMode);
     EXPECT_FALSE(ParseCommandLine("-f \x82\xA0-r.bin").captureMode);
     EXPECT_FALSE(ParseCommandLine("\x81-v", ShiftJisLikeLeadByte).verify);
+    // A full-width space after the option is the one character skipped.
+    EXPECT_STREQ(ParseCommandLine("-f\x81\x40" "a.bin", ShiftJisLikeLeadByte).imageFileName, "a.bin");
 }
 
 TEST(ParseCommandLineDoubleByte, OptionAfterDoubleByteCharactersIsFound)

@@ -30,6 +30,7 @@ const char kUsage[] =
     "  click <win> <id>               post BM_CLICK; fails if disabled or hidden\n"
     "  key <win> escape|enter         post the key to the window\n"
     "  close <win>                    post SC_CLOSE\n"
+    "  end-task <win>                 post WM_CLOSE, even to a window disabled under a box\n"
     "  msgbox <caption> <text> ok|cancel|yes|no|none\n"
     "  msgbox-icon <caption>          print error|information|warning|question|none\n"
     "  msgbox-buttons <caption>       print visible button ids, left to right\n"
@@ -476,7 +477,7 @@ struct CommandShape {
 
 const CommandShape kCommandShapes[] = {
     {"wait", 1},        {"wait-gone", 1},      {"exists", 1},         {"text", 2},       {"state", 2},
-    {"class", 2},       {"click", 2},          {"key", 2},            {"close", 1},      {"msgbox", 3},
+    {"class", 2},       {"click", 2},          {"key", 2},            {"close", 1},      {"end-task", 1},  {"msgbox", 3},
     {"msgbox-icon", 1}, {"msgbox-buttons", 1}, {"progress", 2},       {"scroll", 3},     {"firstline", 2},
     {"wait-enabled", 2}, {"wait-progress", 3}, {"sleep", 1},  {"hold", 2},
     {"line-ends", 2},
@@ -643,6 +644,12 @@ bool run(const Command& c, std::string* out, bool* hasOut) {
     if (n == "close") {
         if (!findWindow(a[1], true, &win)) return false;
         if (!PostMessageA(win, WM_SYSCOMMAND, SC_CLOSE, 0)) return fail("PostMessage(SC_CLOSE) failed");
+        return true;
+    }
+    if (n == "end-task") {
+        // As Task Manager or the taskbar's Close window: no wait for the window to be enabled.
+        if (!findWindow(a[1], false, &win)) return false;
+        if (!PostMessageA(win, WM_CLOSE, 0, 0)) return fail("PostMessage(WM_CLOSE) failed");
         return true;
     }
     if (n == "msgbox") {

@@ -44,17 +44,22 @@ LRESULT CALLBACK RecordingBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM 
     return CallWindowProcA(barProcedure, bar, message, wParam, lParam);
 }
 
+volatile LONG transferDone;
+
+// Answers the prompts in order until the transfer is done; one more than
+// expected is cancelled, so that it ends the transfer instead of hanging it.
 DWORD WINAPI AnswerPrompts(LPVOID)
 {
-    for (size_t answered = 0; answered < answers.size();) {
+    for (size_t answered = 0; !transferDone;) {
         HWND box = nullptr;
         for (const char* caption : {"Error writing to floppy", "Floppy Disk Error"})
             if (!box && (box = FindWindowA("#32770", caption)) && IsWindowVisible(box)) {
                 char text[512] = "";
                 GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
                 prompts.push_back({caption, text, IsWindowEnabled(progressWindow) == FALSE});
-                PostMessageA(box, WM_COMMAND, MAKEWPARAM(answers[answered], BN_CLICKED),
-                             reinterpret_cast<LPARAM>(GetDlgItem(box, answers[answered])));
+                const int answer = answered < answers.size() ? answers[answered] : IDCANCEL;
+                PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(GetDlgItem(box, answer)));
                 ++answered;
                 while (IsWindow(box))
                     Sleep(5);
@@ -96,6 +101,7 @@ TransferRun Transfer(bool direct, DeviceScript script, std::vector<int> userAnsw
     positions.clear();
     hideProgressAfterPositions = hideAfter;
     runState.directDevice = direct;
+    transferDone = 0;
     ShowWindow(progressWindow, SW_SHOW);
 
     HANDLE answerer = CreateThread(nullptr, 0, AnswerPrompts, nullptr, 0, nullptr);
@@ -109,7 +115,9 @@ TransferRun Transfer(bool direct, DeviceScript script, std::vector<int> userAnsw
         }
         DispatchMessageA(&message);
     }
-    if (WaitForSingleObject(answerer, 5000) != WAIT_OBJECT_0)
+    transferDone = 1;
+    WaitForSingleObject(answerer, 5000);
+    if (prompts.size() != answers.size())
         ok(false, "%zu prompts expected, %zu seen", answers.size(), prompts.size());
     run.events = deviceScript.events;
     run.prompts = prompts;
@@ -194,11 +202,11 @@ void TestRetryOnThe9xPathReopensAndRefills(HWND bar)
     script.failingCalls = {3};
     TransferRun run = Transfer(false, script, {IDOK}, bar);
     ok(run.result, "OK after a carry-flag failure goes on");
-    std::vector<std::string> expected = {"track 36 #1",      "track 54 #1",      "close #1",
-                                         "open 9x #2",       "read back 0 #2",   "read back 18 #2",
-                                         "read back 36 #2",  "track 54 #2",      "track 72 #2"};
+    std::vector<std::string> expected = {"track 36 #1",     "track 54 #1",     "close #1",        "open 9x #2",
+                                         "drop cache #2",   "read back 0 #2",  "read back 18 #2", "read back 36 #2",
+                                         "track 54 #2",     "track 72 #2"};
     ok(std::search(run.events.begin(), run.events.end(), expected.begin(), expected.end()) != run.events.end(),
-       "VWIN32 is closed, reopened and the record refilled for the same track");
+       "VWIN32 is closed, reopened, the cache of A: dropped before the check, and the record refilled");
     ok(run.events.back() == "close #2", "the reopened device is the one closed at the end: %s",
        run.events.back().c_str());
     ok(Count(run.events, "track ") == 161, "%d requests", Count(run.events, "track "));
@@ -214,6 +222,24 @@ void TestHiddenProgressWindowCancels(HWND bar)
     // Hidden during the last track: every track moved, yet cancelled.
     run = Transfer(true, {}, {}, bar, 161);
     ok(!run.result && Count(run.events, "track ") == 160, "hidden at the last track still fails");
+}
+
+// Closed while a track fails, or during the check after an OK: nobody is
+// left to answer a prompt, and nothing more is read or tried.
+void TestEndedDuringAFailureOrTheCheck(HWND bar)
+{
+    for (bool direct : {true, false}) {
+        DeviceScript script;
+        script.failingCalls = {3};
+        script.hideAtCall = 3;
+        TransferRun run = Transfer(direct, script, {}, bar);
+        ok(!run.result && Count(run.events, "track ") == 4, "direct=%d: hidden at a failing track: no prompt", direct);
+        script.hideAtCall = -1;
+        script.hideAtReadBack = 0;
+        run = Transfer(direct, script, {IDOK}, bar);
+        ok(!run.result && Count(run.events, "read back ") == 1 && Count(run.events, "track ") == 4,
+           "direct=%d: hidden at the check's first read: no more reads, no retry", direct);
+    }
 }
 
 void TestVerifiedWriteRewritesADifferingTrack(HWND bar)
@@ -255,6 +281,25 @@ void TestAnotherDisketteAtThePromptIsWrittenWhole(HWND bar)
     }
 }
 
+void TestTrackTheCheckCannotRead(HWND bar)
+{
+    DeviceScript script;
+    script.failingCalls = {5};
+    script.failingReadBacks = {2};
+    TransferRun run = Transfer(true, script, {IDOK}, bar);
+    ok(run.result && Count(run.events, "track 18 ") == 1 && Count(run.events, "track 36 ") == 2 &&
+           run.positions[6] == 1,
+       "an unreadable track in the check is where the transfer goes on, not a match");
+    // 9x: VWIN32 that does not reopen tells nothing: the same track fails
+    // again, and the next OK checks again.
+    script = {};
+    script.failingCalls = {3};
+    script.failingOpens = {1};
+    run = Transfer(false, script, {IDOK, IDOK}, bar);
+    ok(run.result && Count(run.events, "track 0 ") == 1 && Count(run.events, "read back ") == 3,
+       "a device that cannot read at all is no other diskette");
+}
+
 void TestBarThatIsNotAWindow()
 {
     TransferRun run = Transfer(true, {}, {}, reinterpret_cast<HWND>(0x1234));
@@ -283,6 +328,8 @@ int main()
     TestHiddenProgressWindowCancels(bar);
     TestVerifiedWriteRewritesADifferingTrack(bar);
     TestAnotherDisketteAtThePromptIsWrittenWhole(bar);
+    TestEndedDuringAFailureOrTheCheck(bar);
+    TestTrackTheCheckCannotRead(bar);
     TestBarThatIsNotAWindow();
     return TestSummary("retry_tests");
 }

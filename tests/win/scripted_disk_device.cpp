@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "run/run_state.h"
 #include "transfer/disk_device.h"
 
 DeviceScript deviceScript;
@@ -11,6 +12,12 @@ namespace {
 bool Listed(const std::vector<int>& list, int value)
 {
     return std::find(list.begin(), list.end(), value) != list.end();
+}
+
+void HideProgressWindowAt(int scripted, int now)
+{
+    if (scripted == now)
+        ShowWindow(runState.progressWindow, SW_HIDE);
 }
 
 std::string HandleName(HANDLE handle)
@@ -26,6 +33,7 @@ DiskDevice OpenDiskDevice(bool directDevice, bool verify)
     DiskDevice device;
     device.direct = directDevice;
     device.verify = verify;
+    device.locked = verify && !directDevice;
     device.handle = Listed(deviceScript.failingOpens, open) ? INVALID_HANDLE_VALUE
                                                             : reinterpret_cast<HANDLE>(open + 1);
     deviceScript.events.push_back(std::string("open ") + (directDevice ? "direct " : "9x ") + HandleName(device.handle));
@@ -42,6 +50,7 @@ bool TransferTrack(DiskDevice& device, TransferDirection, unsigned char*, int fi
     const int call = deviceScript.trackCalls++;
     const int sector = device.direct ? firstSector : static_cast<int>(device.registers.reg_EDX);
     deviceScript.events.push_back("track " + std::to_string(sector) + " " + HandleName(device.handle));
+    HideProgressWindowAt(deviceScript.hideAtCall, call);
     if (device.handle == INVALID_HANDLE_VALUE)
         return false;
     if (device.direct)
@@ -58,11 +67,19 @@ bool ReadTrackBack(DiskDevice& device, unsigned char* readBack, int firstSector)
 {
     const int read = deviceScript.readBacks++;
     deviceScript.events.push_back("read back " + std::to_string(firstSector) + " " + HandleName(device.handle));
+    HideProgressWindowAt(deviceScript.hideAtReadBack, read);
+    if (device.handle == INVALID_HANDLE_VALUE || Listed(deviceScript.failingReadBacks, read))
+        return false;
     for (int i = 0; i < DiskGeometry::bytesPerTrack; ++i)
         readBack[i] = static_cast<unsigned char>(~readBack[i]);
     if (Listed(deviceScript.differingReadBacks, read))
         readBack[DiskGeometry::bytesPerTrack - 1] ^= 1;
     return true;
+}
+
+void DropCachedTracks(const DiskDevice& device)
+{
+    deviceScript.events.push_back("drop cache " + HandleName(device.handle));
 }
 
 void CloseDiskDevice(DiskDevice& device)

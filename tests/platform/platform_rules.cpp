@@ -59,7 +59,6 @@ constexpr unsigned long kSectorSize = 512;
 constexpr const char* kLockDriveA = "int21.lock";
 constexpr const char* kUnlockDriveA = "int21.unlock";
 constexpr unsigned long kLockLogicalVolume = 0x084A;
-constexpr unsigned long kResetDrive = 0x710D;
 
 // One call of the program: "KERNEL32.CreateFileA", its arguments as numbers,
 // and the text of each string argument (empty for the others).
@@ -280,13 +279,6 @@ const Rule kRules[] = {
      "every lock and unlock names drive A: (BL = 1, not 0, the default drive), and a lock is of level 0 (BH = 0)",
      "M98 Lock Logical Volume (Interrupt 21h Function 440Dh Minor Code 4Ah) and Unlock Logical Volume (Minor Code "
      "6Ah): BL = drive number, 0 for the default drive, 1 for A:; BH = lock level"},
-    {"int21.LockLogicalVolume", k9x, [](const Call&, const History& h) { return h.verified; },
-     "drive A: is locked only for -v", "the program's own promise: what -v adds changes nothing without it"},
-    {"int21.ResetDrive", k9x, [](const Call& c, const History&) { return c.arg(3) == 1 && c.arg(4) == 1; },
-     "Reset Drive flushes and invalidates the cache of drive A: (CX = 1, DX = 1)",
-     "M98 Reset Drive (Interrupt 21h Function 710Dh): CX = 0001h \"flushes and invalidates the cache for the "
-     "specified drive\"; DX = 1 for A; M00 Exclusive Volume Locking: an unlocked read may be served \"from internal "
-     "caches rather than from the medium itself\""},
     {"KERNEL32.CloseHandle", k9x,
      [](const Call& c, const History& h) {
          const auto found = h.handles.find(c.arg(1));
@@ -481,8 +473,8 @@ void Remember(const Call& call, const std::string& thread, History& history)
 }
 
 // "<pid>:<tid>:trace:int21:DOSVM_Int21Handler AX=440d BX=0001 CX=084a ...":
-// an MS-DOS request the program made through VWIN32; a lock, an unlock or a
-// Reset Drive becomes the call to check. "... returning: ... EFL=<flags>" is its result.
+// an MS-DOS request the program made through VWIN32; a lock or an unlock
+// becomes the call to check. "... returning: ... EFL=<flags>" is its result.
 bool DosRequest(const std::string& line, const std::string& thread, History& history, Call& call)
 {
     const auto reg = [&](const char* name) {
@@ -496,15 +488,11 @@ bool DosRequest(const std::string& line, const std::string& thread, History& his
         history.dosPending.erase(thread);
         return false;
     }
-    call.values = {reg("AX="), reg("BX="), reg("CX="), reg("DX=")};
-    if (call.arg(1) == kResetDrive) {
-        call.function = "int21.ResetDrive";
-        return true;
-    }
     const bool lock = reg("CX=") == kLockLogicalVolume;
     if (reg("AX=") != 0x440D || (!lock && reg("CX=") != 0x086A))
         return false;
     call.function = lock ? "int21.LockLogicalVolume" : "int21.UnlockLogicalVolume";
+    call.values = {reg("AX="), reg("BX="), reg("CX="), reg("DX=")};
     history.dosPending[thread] = lock ? kLockDriveA : kUnlockDriveA;
     return true;
 }

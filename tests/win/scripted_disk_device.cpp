@@ -14,12 +14,6 @@ bool Listed(const std::vector<int>& list, int value)
     return std::find(list.begin(), list.end(), value) != list.end();
 }
 
-void HideProgressWindowAt(int scripted, int now)
-{
-    if (scripted == now)
-        ShowWindow(runState.progressWindow, SW_HIDE);
-}
-
 std::string HandleName(HANDLE handle)
 {
     return handle == INVALID_HANDLE_VALUE ? "invalid" : "#" + std::to_string(reinterpret_cast<DWORD>(handle));
@@ -50,7 +44,8 @@ bool TransferTrack(DiskDevice& device, TransferDirection, unsigned char*, int fi
     const int call = deviceScript.trackCalls++;
     const int sector = device.direct ? firstSector : static_cast<int>(device.registers.reg_EDX);
     deviceScript.events.push_back("track " + std::to_string(sector) + " " + HandleName(device.handle));
-    HideProgressWindowAt(deviceScript.hideAtCall, call);
+    if (call == deviceScript.hideAtCall)
+        ShowWindow(runState.progressWindow, SW_HIDE);
     if (device.handle == INVALID_HANDLE_VALUE)
         return false;
     if (device.direct)
@@ -67,7 +62,8 @@ bool ReadTrackBack(DiskDevice& device, unsigned char* readBack, int firstSector)
 {
     const int read = deviceScript.readBacks++;
     deviceScript.events.push_back("read back " + std::to_string(firstSector) + " " + HandleName(device.handle));
-    HideProgressWindowAt(deviceScript.hideAtReadBack, read);
+    if (read == deviceScript.hideAtReadBack)
+        ShowWindow(runState.progressWindow, SW_HIDE);
     if (device.handle == INVALID_HANDLE_VALUE || Listed(deviceScript.failingReadBacks, read))
         return false;
     for (int i = 0; i < DiskGeometry::bytesPerTrack; ++i)

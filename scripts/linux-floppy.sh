@@ -132,7 +132,7 @@ image_size="$(stat -L -c %s "$(in_folder MYFILE.BIN)")"
     refuse "$(in_folder MYFILE.BIN) holds $image_size bytes, not 1474560: not a diskette image"
 exe="$(in_folder startdisk.exe || true)"
 
-access="${sudo_word}setfacl -m u:$wine_user:rw $device, as the acl package gives"
+access="${sudo_word}setfacl -m u:$wine_user:rw $device; setfacl comes with the acl package"
 [ -e "$device" ] || refuse "$device does not exist"
 [ -b "$device" ] || refuse "$device is not a block device"
 # blockdev opens the device, so a failure here is mostly a lack of access.

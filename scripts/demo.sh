@@ -33,10 +33,12 @@ cp "$root"/samples/*.rtf "$root"/samples/*.RTF "$run/"
 "$root/scripts/make-sample-image.sh" "$run/MYFILE.BIN"
 cd "$run"
 
-# A blank diskette in drive A:, and the family Wine reports to the program.
+# A used diskette in drive A:, and the family Wine reports to the program.
+# Its bytes are random: the sample image is zeros after its first tracks, so
+# only over other bytes does the check at the end prove every track written.
 prepare() {
     local key='HKCU\Software\Wine\AppDefaults\startdisk.exe'
-    rm -f "$STARTDISK_DISK" && truncate -s 1474560 "$STARTDISK_DISK"
+    rm -f "$STARTDISK_DISK" && head -c 1474560 /dev/urandom >"$STARTDISK_DISK"
     ln -sfn "$STARTDISK_DISK" "$WINEPREFIX/dosdevices/a::"
     if [ "$1" = 9x ]; then
         wine reg add "$key" /v Version /d win98 /f >/dev/null 2>&1

@@ -53,6 +53,46 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
         check "$family loop device: the device holds the image" same "$(same_bytes image.bin "$loop")"
         check "$family loop device: so does its backing file" same "$(same_bytes image.bin loop.img)"
     done
+
+    echo "# the Linux route's jobs on that drive by a by-id-style name, which fails them: each one prompts"
+    route_cleanup() {
+        set +e
+        [ -z "$APP_PID" ] || { kill "$APP_PID"; wait "$APP_PID"; } 2>/dev/null
+        APP_PID="" && losetup -d "$loop" ${protected:-} ${lost:-}
+        umount -l "$WORK/medium" 2>/dev/null
+        ln -sfn "$STARTDISK_WINE_ROOT/drive-a" "$WINEPREFIX/dosdevices/a:"
+        cleanup
+    }
+    trap route_cleanup EXIT
+    install_documents && cp image.bin MYFILE.BIN && cp "$EXE" startdisk.exe
+    drive="$WORK/usb-Test_Floppy" && ln -s "$loop" "$drive"
+    # The families above left startdisk.exe on the 9x setting, as older routes did.
+    prepare_route() { "$STARTDISK_SOURCE/scripts/linux-floppy.sh" "$drive" "$WORK" >/dev/null; }
+    step "route: prepared" prepare_route
+    FAMILY=nt
+    through_screens() { accept_document_screens && confirm_ok; }
+    prompts_then_ends() {
+        expect_ui "route, $1: the retry prompt, Cancel" msgbox "$2" "$FAILED_TRACK_TEXT" cancel
+        expect_exit "route, $1: ends" 0
+    }
+    rm "$drive"
+    start_traced startdisk.exe -r && step "route, capture, drive unplugged: confirmed" confirm_ok
+    prompts_then_ends "capture, drive unplugged" "Error writing to floppy"
+    check "route, capture, drive unplugged: the image is kept" same "$(same_bytes image.bin MYFILE.BIN)"
+    protected="$(losetup -r -f --show loop.img)" && ln -s "$protected" "$drive"
+    start_traced startdisk.exe && step "route, write, write-protected: up to the transfer" through_screens
+    prompts_then_ends "write, write-protected" "Error writing to floppy"
+    # A drive that keeps nothing: writes are taken into Linux's cache of the
+    # device and lost on their way to a file system that has no room.
+    if mkdir medium && mount -t tmpfs -o size=4k tmpfs medium && head -c 4096 /dev/zero >medium/full &&
+        truncate -s "$IMAGE_SIZE" medium/disk && lost="$(losetup -f --show medium/disk)"; then
+        ln -sfn "$lost" "$drive"
+        "$STARTDISK_SOURCE/scripts/linux-floppy.sh" verify 2>"$WORK/debug.log" &
+        APP_PID=$! && step "route, verified write, keeps nothing: up to the transfer" through_screens
+        prompts_then_ends "verified write, keeps nothing" "Floppy Disk Error"
+    else
+        echo "skip: route, verified write, keeps nothing: no tmpfs mount or loop device here"
+    fi
     map_disk "$STARTDISK_DISK"
 else
     echo "skip: loop device: losetup cannot attach one here (needs root and loop devices)"

@@ -7,18 +7,18 @@
 void RecordDiskRequest(TransferDirection direction, int firstSector);
 #endif
 
+namespace {
+
 // Since Vista the NT family refuses raw writes to a mounted volume. Locking
 // and dismounting first makes the writes possible there; older systems
 // simply fail these requests, which changes nothing. The lock ends with the
 // handle.
-void ReleaseVolumeForRawAccess(const DiskDevice& device)
+void ReleaseVolumeForRawAccess(HANDLE device)
 {
     DWORD returned = 0;
-    DeviceIoControl(device.handle, FSCTL_LOCK_VOLUME, nullptr, 0, nullptr, 0, &returned, nullptr);
-    DeviceIoControl(device.handle, FSCTL_DISMOUNT_VOLUME, nullptr, 0, nullptr, 0, &returned, nullptr);
+    DeviceIoControl(device, FSCTL_LOCK_VOLUME, nullptr, 0, nullptr, 0, &returned, nullptr);
+    DeviceIoControl(device, FSCTL_DISMOUNT_VOLUME, nullptr, 0, nullptr, 0, &returned, nullptr);
 }
-
-namespace {
 
 // MS-DOS services of the 9x family through VWIN32, for a verified write.
 constexpr DWORD kGenericIoctl = 0x440D;
@@ -85,7 +85,7 @@ DiskDevice OpenDiskDevice(bool directDevice, bool verify)
         device.handle = CreateFileA(kDirectDevicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, verify ? kVerifyFlags : 0, nullptr);
         if (device.handle != INVALID_HANDLE_VALUE)
-            ReleaseVolumeForRawAccess(device);
+            ReleaseVolumeForRawAccess(device.handle);
     } else {
         device.handle = CreateFileA(kVwin32DevicePath, 0, 0, nullptr, 0, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         // Without a lock the absolute disk read may be served from the

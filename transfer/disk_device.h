@@ -39,10 +39,6 @@ struct DiskDevice {
 // come from the diskette itself, not from a cache: the raw device is opened
 // unbuffered and written through, and on the 9x path drive A: is locked.
 DiskDevice OpenDiskDevice(bool directDevice, bool verify);
-// Direct path: lets raw requests reach a volume the system has mounted. Done
-// at open, and again before a retry on the same handle, since a diskette
-// inserted meanwhile is mounted afresh.
-void ReleaseVolumeForRawAccess(const DiskDevice& device);
 void FillDiocRegisters(DIOC_REGISTERS& registers, unsigned char* trackBytes, int firstSector);
 // Moves one whole track; on the 9x path the registers must have been filled.
 bool TransferTrack(DiskDevice& device, TransferDirection direction, unsigned char* trackBytes, int firstSector);

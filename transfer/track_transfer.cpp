@@ -97,21 +97,16 @@ int FirstTrackToRedo(DiskDevice& device, const unsigned char* image, int failedT
     return track;
 }
 
-// Readies the device for another attempt at the same track. VWIN32 is always
-// reopened; the raw device only when it never opened, since an invalid
-// handle could never succeed however the user corrects the drive. A good
-// raw handle has its volume released again.
+// Readies the device for another attempt at the same track: it is opened
+// afresh on both paths, so that the attempt reaches the drive as the user has
+// just put it right. A handle opened before may be tied to a drive that has
+// gone (unplugged and plugged in again) or to none at all.
 void PrepareRetry(DiskDevice& device, unsigned char* trackBytes, int firstSector)
 {
-    if (!device.direct) {
-        CloseDiskDevice(device);
-        device = OpenDiskDevice(false, device.verify);
+    CloseDiskDevice(device);
+    device = OpenDiskDevice(device.direct, device.verify);
+    if (!device.direct)
         FillDiocRegisters(device.registers, trackBytes, firstSector);
-    } else if (device.handle == INVALID_HANDLE_VALUE) {
-        device = OpenDiskDevice(true, device.verify);
-    } else {
-        ReleaseVolumeForRawAccess(device);
-    }
 }
 
 }  // namespace

@@ -72,26 +72,6 @@ retry_case() {
     check "$what: the diskette holds the image byte for byte" same "$(same_bytes image.bin "$disk")"
 }
 
-# A write whose first track fails on a device that did open. OK retries the
-# same track on the same handle. On a real drive that handle reaches the
-# diskette the user has just put right; Wine ties it to the file it opened,
-# so here the retry fails again, and Cancel then ends the transfer.
-# same_handle_case <what> <caption> <command that removes the fault>
-same_handle_case() {
-    local what="$1, OK" caption=$2 fix=$3
-    start_probe write image.bin
-    if ui msgbox "$caption" "$FAILED_TRACK_TEXT" none >/dev/null; then
-        $fix
-        expect_ui "$what: pressed" msgbox "$caption" "$FAILED_TRACK_TEXT" ok
-        expect_prompt "$what: the same track fails again on the same handle" "$caption" 0 &&
-            ui msgbox "$caption" "$FAILED_TRACK_TEXT" cancel >/dev/null
-    else
-        echo "FAIL: $what: no prompt"; failures=$((failures + 1))
-    fi
-    expect_exit "$what: Cancel ends the transfer as failed" 1
-    check "$what: track 0 twice, nothing after it" "2: 0 0" "$(probe_value requests): $(probe_value sectors)"
-}
-
 use_family nt
 
 echo "# direct path, write-protected diskette (the device cannot be opened for writing)"
@@ -114,14 +94,14 @@ map_disk /dev/full
 cancel_case "failing drive" "$DIRECT_CAPTION" ""
 map_good_disk() { map_disk "$STARTDISK_DISK"; }
 map_disk /dev/full
-same_handle_case "failing drive" "$DIRECT_CAPTION" map_good_disk
+retry_case "failing drive" "$DIRECT_CAPTION" map_good_disk "$STARTDISK_DISK"
 
 echo "# direct path, no diskette in the drive (the device opens, every request fails)"
 blank_disk
 map_disk "$WORK/no-diskette"
 cancel_case "no diskette" "$DIRECT_CAPTION" ""
 map_disk "$WORK/no-diskette"
-same_handle_case "no diskette" "$DIRECT_CAPTION" map_good_disk
+retry_case "no diskette" "$DIRECT_CAPTION" map_good_disk "$STARTDISK_DISK"
 
 echo "# direct path, no drive at all (the device cannot be opened; reopened for the retry)"
 blank_disk

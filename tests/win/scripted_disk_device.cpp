@@ -34,11 +34,6 @@ DiskDevice OpenDiskDevice(bool directDevice, bool verify)
     return device;
 }
 
-void ReleaseVolumeForRawAccess(const DiskDevice& device)
-{
-    deviceScript.events.push_back("release " + HandleName(device.handle));
-}
-
 bool TransferTrack(DiskDevice& device, TransferDirection, unsigned char*, int firstSector)
 {
     const int call = deviceScript.trackCalls++;

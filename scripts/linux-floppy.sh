@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Prepares a Wine prefix for startdisk.exe and a real floppy drive, and runs
-# the verified write there.
+# Prepares a Wine prefix for startdisk.exe and a real floppy drive, runs each
+# job there and then checks the diskette itself.
 #   scripts/linux-floppy.sh <device> [folder]   drive A: is the drive; prints the command for each job
-#   scripts/linux-floppy.sh verify [-f <image>] in the program's folder: a verified write
+#   scripts/linux-floppy.sh write|verify|capture [-f <image>]
+#                                               in the program's folder: the job, then the check
 #   scripts/linux-floppy.sh --nt                startdisk.exe back on the NT setting (older versions set 9x)
 # <device> is the drive's block device, best its /dev/disk/by-id/usb-... name;
 # [folder] holds startdisk.exe, the documents and the image (default: here).
@@ -16,6 +17,13 @@
 # verified write runs the same exe under another name, startdisk-win98.exe,
 # that Wine reports Windows 98 to: no setting changes for a run, so none can
 # be left behind by a run that is cut short.
+# Neither can see what Linux does after the program: it writes its cache out
+# at the last close of the device, where a refused write reaches no one, and
+# while another process holds the device a 9x read-back comes from the cache
+# too. So after each job the script reads the whole diskette past the cache
+# and compares it with the image: it ends with status 0 only when they are
+# equal, 2 when they are not (or a capture saved nothing), the program's own
+# status when that is not 0, and 1 when it refused to start the job.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 . "$here/wine-dialog-look.sh"
@@ -25,7 +33,12 @@ refuse() {
     exit 1
 }
 
-usage="usage: scripts/linux-floppy.sh <device> [folder]   or   scripts/linux-floppy.sh verify [-f <image file>]   or   scripts/linux-floppy.sh --nt"
+# Under sudo, Wine would run as root in root's prefix, and files it made in
+# the user's prefix would be root's.
+[ "$(id -u)" != 0 ] || [ -z "${SUDO_USER:-}" ] ||
+    refuse "run this as $SUDO_USER, without sudo: Wine and its prefix are that user's; only setfacl needs sudo (sudo setfacl -m u:$SUDO_USER:rw <device>)"
+
+usage="usage: scripts/linux-floppy.sh <device> [folder]   or   scripts/linux-floppy.sh write|verify|capture [-f <image file>]   or   scripts/linux-floppy.sh --nt"
 prefix="${WINEPREFIX:-$HOME/.wine-startdisk}"
 key='HKCU\Software\Wine\AppDefaults\startdisk.exe'
 win98_name=startdisk-win98.exe
@@ -39,16 +52,17 @@ export WINEPREFIX="$prefix"
 # number, since "u::rw" would change the device's owner entry instead.
 sudo_word="sudo "
 [ "$(id -u)" != 0 ] || sudo_word=""
-wine_user="${SUDO_USER:-$(id -un 2>/dev/null || true)}"
-[ -n "$wine_user" ] || wine_user="$(id -u)"
+wine_user="$(id -un 2>/dev/null || id -u)"
+access_advice() { echo "${sudo_word}setfacl -m u:$wine_user:rw $1; setfacl comes with the acl package"; }
+TRACK=9216 TRACKS=160 IMAGE_BYTES=1474560
 
 command -v wine >/dev/null ||
     refuse "wine is not installed (Debian: ${sudo_word}dpkg --add-architecture i386 && ${sudo_word}apt-get update && ${sudo_word}apt-get install wine wine32:i386 fonts-wine)"
 
-# The registry calls below run without a display. A wineserver they start
-# lingers a few seconds, and a program started meanwhile opens no window
-# (and exits 255): before the script ends, such a server is waited out. One
-# that was running already is left alone.
+# The registry calls of the preparation run without a display. A wineserver
+# they start lingers a few seconds, and a program started meanwhile opens no
+# window (and exits 255): before the script ends, even on a refusal, such a
+# server is waited out. One that was running already is left alone.
 server_was_running=""
 wineserver -k0 2>/dev/null && server_was_running=yes
 settle() { [ -n "$server_was_running" ] || wineserver -w; }
@@ -77,35 +91,140 @@ in_folder() {
     return 1
 }
 
+is_image() {
+    local size
+    size="$(stat -L -c %s -- "$1" 2>/dev/null)" || refuse "there is no image file $1"
+    [ "$size" = $IMAGE_BYTES ] || refuse "$1 holds $size bytes, not $IMAGE_BYTES: not a diskette image"
+}
+
+# A mounted diskette would be written under the file system's feet, and a
+# desktop may mount one whenever it is put in.
+not_mounted() {
+    local where
+    where="$(awk -v dev="$(stat -L -c %Hr:%Lr "$1")" '$3 == dev { print $5; exit }' /proc/self/mountinfo)"
+    [ -z "$where" ] ||
+        refuse "$1 is mounted on $where: unmount it first (udisksctl unmount -b $1, or ${sudo_word}umount $1)"
+}
+
 if [ "${1:-}" = --nt ]; then
     [ $# = 1 ] || refuse "$usage"
     [ -f "$prefix/system.reg" ] || refuse "$prefix is not a Wine prefix: there is nothing to undo"
+    trap settle EXIT
     nt_for_startdisk
-    settle
     echo "Wine reports the NT family (its default) to startdisk.exe in $prefix; drive A: is left as it was."
     exit 0
 fi
 
-if [ "${1:-}" = verify ]; then
+case "${1:-}" in write | verify | capture)
+    job="$1"
     shift
-    # Only an image file may follow: the file name runs to the end of the
-    # command line, and an -r before it would make the run a capture, whose
-    # failures the 9x setting does not report.
-    [ $# = 0 ] || { [[ "$1" == [-/]f ]] && [ $# -ge 2 ]; } ||
-        refuse "usage: scripts/linux-floppy.sh verify [-f <image file>], in the program's folder"
-    [ -L "$prefix/dosdevices/a::" ] || refuse "drive A: of $prefix is not set up: run $script <device> [folder] first"
+    # Only an image file may follow: the script gives the program its options.
+    [ $# = 0 ] || { [ $# = 2 ] && [[ "$1" == [-/]f ]]; } ||
+        refuse "usage: scripts/linux-floppy.sh $job [-f <image file>], in the program's folder (a name with blanks in quotes)"
     folder="$PWD"
     exe="$(in_folder startdisk.exe)" || refuse "there is no startdisk.exe in $folder: run this in the program's folder"
-    # With the caller's display: the program starts right after.
-    WINEDEBUG=-all wine reg add "$win98_key" /v Version /d win98 /f >/dev/null 2>&1 </dev/null ||
-        refuse "wine could not set the win98 version for $win98_name in $prefix"
-    mkdir -p "$prefix/win98"
-    ln -sfn "$exe" "$prefix/win98/$win98_name"
-    # The 9x read-back asks for Reset Drive before every track, which Wine
-    # lacks: err-int21 keeps its 160 harmless error lines out of the terminal.
+    [ -L "$prefix/dosdevices/a::" ] || refuse "drive A: of $prefix is not set up: run $script <device> [folder] first"
+    link="$(readlink "$prefix/dosdevices/a::")"
+    node="$(readlink -f "$link" || true)"
+    [ -b "$node" ] || refuse "drive A: is $link, which leads to no drive: plug the drive in, or run $script <device> [folder] again"
+    { [ -r "$node" ] && [ -w "$node" ]; } || refuse "$node is not readable and writable by you ($(access_advice "$node"))"
+    not_mounted "$node"
+    # While another process holds the device, Linux keeps its cache of it and
+    # a read-back comes from there. Only this user's processes can be seen.
+    holders=""
+    for fd in $(find /proc/[0-9]*/fd -lname "$node" 2>/dev/null); do
+        pid="${fd#/proc/}" && pid="${pid%%/*}"
+        [[ "$holders" == *"pid $pid "* ]] || holders+="pid $pid ($(cat "/proc/$pid/comm" 2>/dev/null)), "
+    done
+    [ -z "$holders" ] || refuse "$node is held open by ${holders%, }: close that first"
+
+    # The image as the program names it: the whole name, with Wine's drive
+    # letter and backslashes, since "/f" in a name would start a new option.
+    image="${2:-$(in_folder MYFILE.BIN || echo "$folder/MYFILE.BIN")}"
+    [ "$job" = capture ] || is_image "$image"
+    args=()
+    if [ $# = 2 ]; then
+        win_name="$(WINEDEBUG=-all winepath -w "$image" 2>/dev/null)" && [ -n "$win_name" ] ||
+            refuse "wine cannot name $image"
+        args=(-f "$win_name")
+    fi
     export WINEDEBUG="${WINEDEBUG:-fixme-all,err-int21}"
-    exec wine "$prefix/win98/$win98_name" -v "$@"
-fi
+    read_back="$(mktemp)"
+    keep=""
+    # A capture that is not found equal keeps the image that was there before
+    # (rename does nothing when both names are links to one file).
+    restore() {
+        if [ -z "$keep" ]; then return 0; fi
+        if [ "$keep" -ef "$image" ]; then
+            rm -f -- "$keep"
+        else
+            mv -f -- "$keep" "$image" && echo "$image is as it was before the capture." >&2
+        fi
+    }
+    trap 'restore; rm -f "$read_back"' EXIT
+    case "$job" in
+    write) run=(wine "$exe" "${args[@]}") ;;
+    verify)
+        # With the caller's display: the program starts right after.
+        WINEDEBUG=-all wine reg add "$win98_key" /v Version /d win98 /f >/dev/null 2>&1 </dev/null ||
+            refuse "wine could not set the win98 version for $win98_name in $prefix"
+        mkdir -p "$prefix/win98"
+        ln -sfn "$exe" "$prefix/win98/$win98_name"
+        run=(wine "$prefix/win98/$win98_name" -v "${args[@]}") ;;
+    capture)
+        before="$(stat -L -c %d:%i:%Y.%y -- "$image" 2>/dev/null || echo none)"
+        if [ "$before" != none ]; then
+            keep="$(mktemp -- "$image.XXXXXX")"
+            ln -f -- "$image" "$keep" 2>/dev/null || cp -p -- "$image" "$keep"
+        fi
+        run=(wine "$exe" -r "${args[@]}") ;;
+    esac
+
+    status=0
+    "${run[@]}" || status=$?
+    if [ "$status" != 0 ]; then
+        echo "startdisk.exe ended with status $status: the diskette was not checked." >&2
+        exit "$status"
+    fi
+    if [ "$job" = capture ] && [ "$(stat -L -c %d:%i:%Y.%y -- "$image" 2>/dev/null || echo none)" = "$before" ]; then
+        echo "The capture did not complete: no image was saved." >&2
+        exit 2
+    fi
+
+    # The program's handle is closed: what Linux still holds goes out now,
+    # and every track is read from the drive, not the cache. A track that
+    # cannot be read is tried three times, as a drive may read a marginal
+    # track on another try.
+    echo "Reading the diskette back to check it ..."
+    sync -- "$node" 2>/dev/null || true
+    have=0 tries=0
+    while [ "$have" -lt $TRACKS ]; do
+        dd if="$node" of="$read_back" iflag=direct bs=$TRACK skip="$have" seek="$have" count=$((TRACKS - have)) \
+            conv=notrunc status=none 2>/dev/null || true
+        got=$(($(stat -c %s "$read_back") / TRACK))
+        truncate -s $((got * TRACK)) "$read_back"
+        if [ "$got" != "$have" ]; then have=$got tries=0; fi
+        tries=$((tries + 1))
+        [ "$tries" -le 3 ] || break
+    done
+    is_image "$image"
+    # The first track that differs, and how many do, among those read.
+    read -r first count < <(cmp -l -n $((have * TRACK)) "$read_back" "$image" 2>/dev/null |
+        awk -v t=$TRACK '{ k = int(($1 - 1) / t); if (!(k in seen)) { seen[k]; n++; if (n == 1) f = k } }
+                         END { print (n ? f : -1), n + 0 }')
+    if [ "$first" = -1 ] && [ "$have" = $TRACKS ]; then
+        [ -z "$keep" ] || rm -f -- "$keep"
+        keep=""
+        echo "The diskette holds the image: $TRACKS of $TRACKS tracks."
+        exit 0
+    elif [ "$first" = -1 ]; then
+        echo "The diskette does not hold the image: track $have cannot be read." >&2
+    else
+        echo "The diskette does not hold the image: $count tracks differ, the first is track $first." >&2
+    fi
+    exit 2
+    ;;
+esac
 
 [ $# = 1 ] || [ $# = 2 ] || refuse "$usage"
 device="$1"
@@ -127,33 +246,25 @@ for name in LA001.RTF INST001.rtf INST002.rtf INST003.rtf INST004.rtf AFTR001.rt
 done
 [ ${#missing[@]} = 0 ] ||
     refuse "$folder lacks ${missing[*]}: name the folder that holds the six documents and the image (scripts/portable.sh makes one)"
-image_size="$(stat -L -c %s "$(in_folder MYFILE.BIN)")"
-[ "$image_size" = 1474560 ] ||
-    refuse "$(in_folder MYFILE.BIN) holds $image_size bytes, not 1474560: not a diskette image"
+is_image "$(in_folder MYFILE.BIN)"
 exe="$(in_folder startdisk.exe || true)"
 
-access="${sudo_word}setfacl -m u:$wine_user:rw $device; setfacl comes with the acl package"
 [ -e "$device" ] || refuse "$device does not exist"
 [ -b "$device" ] || refuse "$device is not a block device"
 # blockdev opens the device, so a failure here is mostly a lack of access.
 size="$(blockdev --getsize64 "$device" 2>/dev/null)" ||
-    refuse "cannot read the size of $device: you probably lack access ($access), or no diskette is in the drive"
-[ "$size" = 1474560 ] ||
-    refuse "$device holds $size bytes, not 1474560: not a 1.44 MB diskette"
-[ -w "$device" ] || refuse "$device is not writable by you ($access)"
-# A mounted diskette would be written under the file system's feet.
-node="$(readlink -f "$device")"
-while read -r source _; do
-    case "$source" in /dev/*) ;; *) continue ;; esac
-    [ "$(readlink -f "$source")" != "$node" ] ||
-        refuse "$node is mounted: unmount it first (udisksctl unmount -b $node, or ${sudo_word}umount $node)"
-done </proc/mounts
+    refuse "cannot read the size of $device: you probably lack access ($(access_advice "$device")), or no diskette is in the drive"
+[ "$size" = $IMAGE_BYTES ] ||
+    refuse "$device holds $size bytes, not $IMAGE_BYTES: not a 1.44 MB diskette"
+[ -w "$device" ] || refuse "$device is not writable by you ($(access_advice "$device"))"
+not_mounted "$(readlink -f "$device")"
 # ln -sfn would put a link inside a real folder instead of replacing it.
 for drive in "a:" "a::"; do
     [ ! -e "$prefix/dosdevices/$drive" ] || [ -L "$prefix/dosdevices/$drive" ] ||
         refuse "$prefix/dosdevices/$drive is not a link; move it away first"
 done
 
+trap settle EXIT
 # Wine makes the prefix on first use, so this comes before the links. A new
 # prefix is a 32-bit one, as the project's tests use, without Mono and Gecko,
 # which the program does not need, and without Wine's entries in the desktop's
@@ -178,16 +289,15 @@ ln -sfn "$prefix/floppy-root" "$prefix/dosdevices/a:"
 ln -sfn "$device" "$prefix/dosdevices/a::"
 settle
 
-echo "Drive A: of $prefix is now $device; startdisk.exe runs there as on Windows NT, which reports every failed track."
+echo "Drive A: of $prefix is now $device."
 if [ -n "$exe" ]; then
-    go="cd $(printf %q "$folder") && $env_words"
-    echo "One job a run:"
-    echo "  write the diskette:    $go wine $(printf %q "${exe##*/}")"
-    echo "  write and read back:   $go $(printf %q "$here/linux-floppy.sh") verify"
-    echo "  capture the diskette:  $go wine $(printf %q "${exe##*/}") -r"
-    echo "Another image: put -f <file> last (startdisk.exe -r -f my.bin, or linux-floppy.sh verify -f my.bin)."
-    echo "The read-back runs as Windows 98: it then reaches the diskette, not Linux's cache. It ends on a closing screen:"
-    echo "choose \"Reboot Later\"; under Wine \"Reboot Now\" deletes four of the documents and ends every Wine program of the prefix."
+    go="cd $(printf %q "$folder") && $script"
+    echo "One job a run; each ends by reading the whole diskette back to check it:"
+    echo "  write the diskette:    $go write"
+    echo "  write and read back:   $go verify"
+    echo "  capture the diskette:  $go capture"
+    echo "Another image: add -f <file>, a name with blanks in quotes (linux-floppy.sh capture -f \"my image.bin\")."
+    echo "A verified write ends on a closing screen: choose \"Reboot Later\"; under Wine \"Reboot Now\" deletes four of the documents and ends every Wine program of the prefix."
 else
     echo "There is no startdisk.exe in $folder: put it there, or use the folder scripts/portable.sh makes."
 fi

@@ -10,20 +10,31 @@ constexpr const char* kVerifySlash = "/v";
 constexpr const char* kVerifyDash = "-v";
 constexpr const char* kFileSlash = "/f";
 constexpr const char* kFileDash = "-f";
-constexpr std::size_t kOptionLength = 2;
+constexpr const char* kQuotationMark = "\"";
 
-// First occurrence of option that starts on a character boundary before end
-// (null: the end of the tail): under a double-byte code page a trail byte may
-// look like '/' or '-'.
-const char* FindOption(const char* tail, const char* option, LeadByteTest isLeadByte, const char* end = nullptr)
+// The character after the one at at: under a double-byte code page a lead
+// byte and its trail byte are one character.
+const char* NextCharacter(const char* at, LeadByteTest isLeadByte)
 {
-    for (const char* at = tail; *at && at != end;) {
-        if (std::strncmp(at, option, kOptionLength) == 0)
+    const bool doubleByte = isLeadByte && isLeadByte(static_cast<unsigned char>(*at)) && at[1];
+    return at + (doubleByte ? 2 : 1);
+}
+
+// First occurrence of text that starts on a character boundary before end
+// (null: the end of the tail): under a double-byte code page a trail byte may
+// look like '/', '-' or '"'.
+const char* Find(const char* tail, const char* text, LeadByteTest isLeadByte, const char* end = nullptr)
+{
+    const std::size_t length = std::strlen(text);
+    for (const char* at = tail; *at && at != end; at = NextCharacter(at, isLeadByte))
+        if (std::strncmp(at, text, length) == 0)
             return at;
-        const bool doubleByte = isLeadByte && isLeadByte(static_cast<unsigned char>(*at));
-        at += (doubleByte && at[1]) ? 2 : 1;
-    }
     return nullptr;
+}
+
+const char* Earlier(const char* left, const char* right)
+{
+    return left && right ? (left < right ? left : right) : (left ? left : right);
 }
 
 }  // namespace
@@ -31,29 +42,31 @@ const char* FindOption(const char* tail, const char* option, LeadByteTest isLead
 CommandLineOptions ParseCommandLine(const char* tail, LeadByteTest isLeadByte)
 {
     CommandLineOptions options;
-    const char* slashFile = FindOption(tail, kFileSlash, isLeadByte);
-    const char* dashFile = FindOption(tail, kFileDash, isLeadByte);
-    const char* option = slashFile ? slashFile : dashFile;
+    // The first file option of either form: the "/f" of "-f C:/floppies/a.img"
+    // lies inside the name.
+    const char* option = Earlier(Find(tail, kFileSlash, isLeadByte), Find(tail, kFileDash, isLeadByte));
 
-    // The name runs to the end of the tail, so nothing in it is an option:
-    // "-f win98-rescue.img" names an image to write, not one to capture
-    // over. The flags end at the first file option of either form, so that
-    // the "/r" of "-f C:/rescue/a.img" is part of the name too.
-    const char* flagsEnd = slashFile && dashFile ? (slashFile < dashFile ? slashFile : dashFile) : option;
-    options.captureMode = FindOption(tail, kCaptureSlash, isLeadByte, flagsEnd) ||
-                          FindOption(tail, kCaptureDash, isLeadByte, flagsEnd);
-    options.verify = FindOption(tail, kVerifySlash, isLeadByte, flagsEnd) ||
-                     FindOption(tail, kVerifyDash, isLeadByte, flagsEnd);
+    // What follows the file option is the name, so nothing in it is an
+    // option: "-f win98-rescue.img" names an image to write, not one to
+    // capture over.
+    options.captureMode = Find(tail, kCaptureSlash, isLeadByte, option) || Find(tail, kCaptureDash, isLeadByte, option);
+    options.verify = Find(tail, kVerifySlash, isLeadByte, option) || Find(tail, kVerifyDash, isLeadByte, option);
 
     if (option) {
-        // The option and the one character after it, the separator: under a
-        // double-byte code page that may take two bytes (a full-width
-        // space). An option that ends the tail leaves no room for a name: the
-        // name is empty, so opening the image file fails visibly later on.
-        const char* separator = option + kOptionLength;
-        const bool doubleByte = *separator && isLeadByte && isLeadByte(static_cast<unsigned char>(*separator));
-        const char* name = separator + (doubleByte && separator[1] ? 2 : 1);
-        options.imageFileName = *separator ? name : separator;
+        // The option and the one character after it, normally a blank. An
+        // option that ends the tail leaves no room for a name: the name is
+        // empty, so opening the image file fails visibly later on.
+        const char* separator = option + std::strlen(kFileDash);
+        const char* name = *separator ? NextCharacter(separator, isLeadByte) : separator;
+        const char* end = name + std::strlen(name);
+        // A quoted name, as the command prompt passes a path with blanks:
+        // no Windows file name holds a quotation mark.
+        if (*name == *kQuotationMark) {
+            ++name;
+            if (const char* closing = Find(name, kQuotationMark, isLeadByte))
+                end = closing;
+        }
+        options.imageFileName = std::string_view(name, static_cast<std::size_t>(end - name));
     }
     return options;
 }

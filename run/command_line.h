@@ -3,13 +3,16 @@
 #ifndef STARTDISK_COMMAND_LINE_H
 #define STARTDISK_COMMAND_LINE_H
 
-constexpr const char* kDefaultImageFileName = "MYFILE.BIN";
+#include <string_view>
+
+constexpr std::string_view kDefaultImageFileName = "MYFILE.BIN";
 
 struct CommandLineOptions {
     bool captureMode = false;  // read the diskette into the image file
     bool verify = false;       // every written track is read back from the diskette and compared
-    // Points into the tail (the name always runs to its end) or at the default.
-    const char* imageFileName = kDefaultImageFileName;
+    // Lies in the tail, or is the default. A name that runs to the end of the
+    // tail ends in the tail's NUL; a quoted one ends at its closing mark.
+    std::string_view imageFileName = kDefaultImageFileName;
 };
 
 // Tells whether a byte starts a double-byte character of the ANSI code page.
@@ -17,9 +20,10 @@ struct CommandLineOptions {
 using LeadByteTest = bool (*)(unsigned char);
 
 // The options are found as plain substrings of the raw tail: no tokenising,
-// no case folding, and the file name runs to the end of the tail. -r and -v
-// count only before the first file option of either form, never inside the
-// name.
+// no case folding. The first file option of either form names the image
+// file: what follows it runs to the end of the tail, or, when it begins with
+// a quotation mark, to the next one. -r and -v count only before that
+// option, never inside the name.
 CommandLineOptions ParseCommandLine(const char* tail, LeadByteTest isLeadByte = nullptr);
 
 // The process command line without the program name and the control

@@ -40,6 +40,20 @@ bool IsAnsiLeadByte(unsigned char byte)
     return IsDBCSLeadByte(byte) != FALSE;
 }
 
+// The image file's name as the file calls need it, ending in a NUL. A name
+// that runs to the end of the command line already does, and is used where
+// it stands; a quoted one is copied out of it. One too long for any path is
+// left running on to the end of the line, longer still, so that it fails as
+// every over-long name does.
+const char* TerminatedImageFileName(std::string_view name)
+{
+    static char quotedName[MAX_PATH];
+    if (name.data()[name.size()] == '\0' || name.size() >= MAX_PATH)
+        return name.data();
+    lstrcpynA(quotedName, name.data(), static_cast<int>(name.size()) + 1);
+    return quotedName;
+}
+
 // Shows one row of the screen table; 0 when it was accepted.
 int ShowScreen(HINSTANCE instance, int row, bool mustReadToEnd)
 {
@@ -199,7 +213,7 @@ int RunProgram(HINSTANCE instance, const char* commandLineTail)
     const CommandLineOptions options = ParseCommandLine(commandLineTail, IsAnsiLeadByte);
     runState.captureMode = options.captureMode;
     runState.verify = options.verify;
-    runState.imageFileName = options.imageFileName;
+    runState.imageFileName = TerminatedImageFileName(options.imageFileName);
     runState.transferSucceeded = false;
 
     if (!runState.captureMode && !ShowPreTransferScreens(instance))

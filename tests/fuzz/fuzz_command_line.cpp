@@ -1,6 +1,6 @@
 // Any command line, however long or strange, parses without reading out of
 // bounds, each option is found exactly where a plain search finds it before
-// the image file name, and the name is always the tail's end or the default.
+// the image file name, and the name is exactly where the rule puts it.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -22,15 +22,21 @@ void Require(bool condition)
         std::abort();
 }
 
+// The character after the one at index at.
+std::size_t Next(const std::string& tail, std::size_t at, LeadByteTest isLeadByte)
+{
+    const bool doubleByte = isLeadByte && isLeadByte(static_cast<unsigned char>(tail[at])) && at + 1 < tail.size();
+    return at + (doubleByte ? 2 : 1);
+}
+
 // A plain reference search: where text first starts at a character boundary
 // of tail, or npos.
 std::size_t Find(const std::string& tail, const char* text, LeadByteTest isLeadByte)
 {
     for (std::size_t at = 0; at < tail.size();) {
-        if (tail.compare(at, 2, text) == 0)
+        if (tail.compare(at, std::strlen(text), text) == 0)
             return at;
-        const bool doubleByte = isLeadByte && isLeadByte(static_cast<unsigned char>(tail[at]));
-        at += (doubleByte && at + 1 < tail.size()) ? 2 : 1;
+        at = Next(tail, at, isLeadByte);
     }
     return std::string::npos;
 }
@@ -41,22 +47,32 @@ bool Occurs(const std::string& tail, const char* slash, const char* dash, LeadBy
 }
 
 // Each flag stands for its own two texts alone, found before the first file
-// option of either form; the name is the tail's end after a file option, or
-// the default without one.
+// option of either form. After that option and one character comes the
+// name: to the tail's end, or from a quotation mark to the next one (or the
+// end). Without a file option the name is the default.
 void CheckOptions(const std::string& tail, LeadByteTest isLeadByte)
 {
     const CommandLineOptions options = ParseCommandLine(tail.c_str(), isLeadByte);
-    const std::string beforeName = tail.substr(0, std::min(Find(tail, "/f", isLeadByte), Find(tail, "-f", isLeadByte)));
+    const std::size_t option = std::min(Find(tail, "/f", isLeadByte), Find(tail, "-f", isLeadByte));
+    const std::string beforeName = tail.substr(0, option);
     Require(options.captureMode == Occurs(beforeName, "/r", "-r", isLeadByte));
     Require(options.verify == Occurs(beforeName, "/v", "-v", isLeadByte));
-    const char* begin = tail.c_str();
-    const char* end = begin + tail.size();
-    const bool intoTail = options.imageFileName >= begin && options.imageFileName <= end;
-    Require(intoTail == Occurs(tail, "/f", "-f", isLeadByte));
-    if (intoTail)
-        Require(options.imageFileName + std::strlen(options.imageFileName) == end);
-    else
-        Require(std::strcmp(options.imageFileName, kDefaultImageFileName) == 0);
+    if (option == std::string::npos) {
+        Require(options.imageFileName == kDefaultImageFileName);
+        return;
+    }
+    std::size_t name = std::min(option + 2, tail.size());
+    if (name < tail.size())
+        name = Next(tail, name, isLeadByte);
+    std::size_t end = tail.size();
+    if (name < tail.size() && tail[name] == '"') {
+        ++name;
+        const std::size_t closing = Find(tail.substr(name), "\"", isLeadByte);
+        if (closing != std::string::npos)
+            end = name + closing;
+    }
+    Require(options.imageFileName.data() == tail.c_str() + name);
+    Require(options.imageFileName.size() == end - name);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ TEST_P(ParseCommandLineTest, FindsModeAndImageFile)
     const TailCase& c = GetParam();
     const CommandLineOptions options = ParseCommandLine(c.tail);
     EXPECT_EQ(options.captureMode, c.captureMode) << "tail: [" << c.tail << "]";
-    EXPECT_STREQ(options.imageFileName, c.imageFileName) << "tail: [" << c.tail << "]";
+    EXPECT_EQ(options.imageFileName, c.imageFileName) << "tail: [" << c.tail << "]";
     EXPECT_EQ(options.verify, c.verify) << "tail: [" << c.tail << "]";
 }
 
@@ -37,23 +37,30 @@ INSTANTIATE_TEST_SUITE_P(
         TailCase{"-v /f x.bin", false, "x.bin", true},
         TailCase{"-f sub/rescue.bin", false, "sub/rescue.bin"},
         TailCase{"/f C:/rescue/boot.img", false, "C:/rescue/boot.img"},
-        // The first slash form is the file option even after a dash form,
-        // and no flag is found after either form.
-        TailCase{"-f a-r.bin /f b.bin", false, "b.bin"},
-        TailCase{"-f C:/rescue/floppy.img", false, "oppy.img"},
-        TailCase{"-f D:/victor/floppy.img", false, "oppy.img", false},
+        // The first file option of either form is the one: the name may
+        // hold forward slashes, and no flag is found inside it.
+        TailCase{"-f a-r.bin /f b.bin", false, "a-r.bin /f b.bin"},
+        TailCase{"-f C:/rescue/floppy.img", false, "C:/rescue/floppy.img"},
+        TailCase{"-f D:/victor/floppy.img", false, "D:/victor/floppy.img", false},
+        TailCase{"-r -f C:/floppy/x.img", true, "C:/floppy/x.img"},
+        TailCase{"/r /f /home/fred/floppies/a.img", true, "/home/fred/floppies/a.img"},
         // Exactly one character after the option is skipped, whatever it is.
         TailCase{"-fC:\\img.bin", false, ":\\img.bin"},
         TailCase{"-f ", false, ""},
         TailCase{"/f a.bin -f b.bin", false, "a.bin -f b.bin"},
-        // The slash form wins even when the dash form comes first.
-        TailCase{"-f a.bin /f b.bin", false, "b.bin"},
+        TailCase{"-f a.bin /f b.bin", false, "a.bin /f b.bin"},
         TailCase{"-f D:\\my-records.bin", false, "D:\\my-records.bin"},
         // No word boundaries before the file option.
         TailCase{"x-ry -f a.bin", true, "a.bin"},
         TailCase{"-R", false, "MYFILE.BIN"},
         TailCase{"/F", false, "MYFILE.BIN"},
-        TailCase{"-f \"C:\\my image.bin\"", false, "\"C:\\my image.bin\""},
+        // A quoted name ends at its closing mark, or at the end of the tail.
+        TailCase{"-f \"C:\\my image.bin\"", false, "C:\\my image.bin"},
+        TailCase{"-f \"my image.bin", false, "my image.bin"},
+        TailCase{"-f \"a.bin\" -r /v", false, "a.bin"},
+        TailCase{"-r -f \"x -v.bin\" y", true, "x -v.bin"},
+        TailCase{"-f \"\"", false, ""},
+        TailCase{"-f\"a.bin\"", false, "a.bin\""},
         TailCase{"-f a.bin  ", false, "a.bin  "},
         // An option that ends the tail leaves an empty name, not a crash.
         TailCase{"-f", false, ""},
@@ -78,13 +85,18 @@ TEST(ParseCommandLineDoubleByte, OptionTextInsideATrailByteIsNotAnOption)
     const std::string tail = "\x81-r -f a.bin";
     EXPECT_FALSE(ParseCommandLine(tail.c_str(), ShiftJisLikeLeadByte).captureMode);
     EXPECT_TRUE(ParseCommandLine(tail.c_str()).captureMode) << "a single-byte code page sees the bytes";
-    EXPECT_STREQ(ParseCommandLine(tail.c_str(), ShiftJisLikeLeadByte).imageFileName, "a.bin");
+    EXPECT_EQ(ParseCommandLine(tail.c_str(), ShiftJisLikeLeadByte).imageFileName, "a.bin");
     // A name holding "-r" stays a name under either code page.
     EXPECT_FALSE(ParseCommandLine("-f \x82\xA0-r.bin", ShiftJisLikeLeadByte).captureMode);
     EXPECT_FALSE(ParseCommandLine("-f \x82\xA0-r.bin").captureMode);
     EXPECT_FALSE(ParseCommandLine("\x81-v", ShiftJisLikeLeadByte).verify);
     // A full-width space after the option is the one character skipped.
-    EXPECT_STREQ(ParseCommandLine("-f\x81\x40" "a.bin", ShiftJisLikeLeadByte).imageFileName, "a.bin");
+    EXPECT_EQ(ParseCommandLine("-f\x81\x40" "a.bin", ShiftJisLikeLeadByte).imageFileName, "a.bin");
+    // Double-byte characters inside a quoted name; a trail byte that looks
+    // like a quotation mark closes nothing.
+    EXPECT_EQ(ParseCommandLine("-f \"\x82\xA0 b.bin\" c", ShiftJisLikeLeadByte).imageFileName, "\x82\xA0 b.bin");
+    EXPECT_EQ(ParseCommandLine("-f \"\x81\"b.bin\"", ShiftJisLikeLeadByte).imageFileName, "\x81\"b.bin");
+    EXPECT_EQ(ParseCommandLine("-f \"\x81\"b.bin\"").imageFileName, "\x81");
 }
 
 TEST(ParseCommandLineDoubleByte, OptionAfterDoubleByteCharactersIsFound)
@@ -92,7 +104,7 @@ TEST(ParseCommandLineDoubleByte, OptionAfterDoubleByteCharactersIsFound)
     const std::string tail = "\x82\xA0\x82\xA2 -f \x82\xA0.bin";
     const CommandLineOptions options = ParseCommandLine(tail.c_str(), ShiftJisLikeLeadByte);
     EXPECT_FALSE(options.captureMode);
-    EXPECT_STREQ(options.imageFileName, "\x82\xA0.bin");
+    EXPECT_EQ(options.imageFileName, "\x82\xA0.bin");
 }
 
 TEST(ParseCommandLineDoubleByte, LeadByteAtTheEndDoesNotReadPastTheTail)

@@ -233,6 +233,11 @@ void TestHiddenProgressWindowCancels(HWND bar)
         run = Transfer(direct, script, {IDOK}, bar);
         ok(!run.result && Count(run.events, "read back ") == 1 && Count(run.events, "track ") == 4,
            "direct=%d: hidden at the check's first read: no more reads, no retry", direct);
+        // At its last read, every track checked matching: still no retry.
+        script.hideAtReadBack = 2;
+        run = Transfer(direct, script, {IDOK}, bar);
+        ok(!run.result && Count(run.events, "read back ") == 3 && Count(run.events, "track ") == 4,
+           "direct=%d: hidden at the check's last read: no retry", direct);
     }
 }
 
@@ -282,6 +287,14 @@ void TestAnotherDisketteAtThePromptIsWrittenWhole(HWND bar)
     ok(run.result && Count(run.events, "track 18 ") == 1 && Count(run.events, "track 36 ") == 2 &&
            run.positions[6] == 1,
        "an unreadable track in the check is where the transfer goes on");
+    // A drive that cannot even be opened after the OK tells nothing about
+    // the diskette: its track fails again, and the next OK checks the tracks.
+    script = {};
+    script.failingCalls = {3};
+    script.failingOpens = {1};
+    run = Transfer(true, script, {IDOK, IDOK}, bar);
+    ok(run.result && Count(run.events, "track 0 ") == 1 && Count(run.events, "read back ") == 3,
+       "a drive that cannot be opened after the OK is no other diskette");
 }
 
 void TestBarThatIsNotAWindow()

@@ -54,16 +54,19 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
         check "$family loop device: so does its backing file" same "$(same_bytes image.bin loop.img)"
     done
 
-    echo "# the Linux route's jobs on that drive by a by-id-style name, which fails them: each one prompts"
+    echo "# the Linux route's jobs on that drive by a by-id-style name"
     route_cleanup() {
         set +e
         [ -z "$APP_PID" ] || { kill "$APP_PID"; wait "$APP_PID"; } 2>/dev/null
+        [ -z "${holder:-}" ] || kill "$holder"
+        umount "$WORK/ext" "$WORK/medium" 2>/dev/null
         APP_PID="" && losetup -d "$loop" ${protected:-} ${lost:-}
-        umount -l "$WORK/medium" 2>/dev/null
         ln -sfn "$STARTDISK_WINE_ROOT/drive-a" "$WINEPREFIX/dosdevices/a:"
         cleanup
     }
     trap route_cleanup EXIT
+    # The tests run Wine as root on purpose, even under sudo.
+    unset SUDO_USER
     install_documents && cp image.bin MYFILE.BIN && cp "$EXE" startdisk.exe
     drive="$WORK/usb-Test_Floppy" && ln -s "$loop" "$drive"
     # The families above left startdisk.exe on the 9x setting, as older routes did.
@@ -71,9 +74,36 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
     step "route: prepared" prepare_route
     FAMILY=nt
     through_screens() { accept_document_screens && confirm_ok; }
+    # A job through the script; what it said ends up in route.out.
+    route() { "$STARTDISK_SOURCE/scripts/linux-floppy.sh" "$@" >route.out 2>&1 & APP_PID=$!; }
+    said() { tail -n 1 route.out; }
+
+    patterned_image "other image.bin" && dd if=/dev/urandom of="$loop" bs=9216 count=160 status=none
+    route write -f "other image.bin" && step "route, write -f: up to the transfer" through_screens
+    expect_exit "route, write -f, a good drive: ends 0" 0
+    check "route, write -f: says the diskette holds the image" "The diskette holds the image: 160 of 160 tracks." "$(said)"
+    check "route, write -f: the named image is written whole, not MYFILE.BIN" same "$(same_bytes "other image.bin" loop.img)"
+
+    # A process holding the device by its link keeps Linux's cache of it.
+    sleep 600 <"$drive" & holder=$!
+    poll grep -qx sleep "/proc/$holder/comm"
+    route verify && expect_exit "route, verify, drive held open: refused" 1
+    check "route, verify, drive held open: names the holder" "linux-floppy.sh: $loop is held open by pid $holder (sleep): close that first" "$(said)"
+    kill "$holder" && holder=""
+    # Mounted after the prepare step, as a desktop mounts a diskette put in.
+    if mkfs.ext2 -q -F "$loop" && mkdir ext && mount -o ro "$loop" ext; then
+        route capture && expect_exit "route, capture, drive mounted: refused" 1
+        check "route, capture, drive mounted: says so" "linux-floppy.sh: $loop is mounted on $WORK/ext: unmount it first (udisksctl unmount -b $loop, or umount $loop)" "$(said)"
+        check "route, capture, drive mounted: the image is kept" same "$(same_bytes image.bin MYFILE.BIN)"
+        umount ext
+    else
+        echo "skip: route, drive mounted: no ext2 here"
+    fi
+
+    echo "# the program run by hand, on that drive unplugged and write-protected: each one prompts"
     prompts_then_ends() {
         expect_ui "route, $1: the retry prompt, Cancel" msgbox "$2" "$FAILED_TRACK_TEXT" cancel
-        expect_exit "route, $1: ends" 0
+        expect_exit "route, $1: ends" "${3:-0}"
     }
     rm "$drive"
     start_traced startdisk.exe -r && step "route, capture, drive unplugged: confirmed" confirm_ok
@@ -83,15 +113,19 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
     start_traced startdisk.exe && step "route, write, write-protected: up to the transfer" through_screens
     prompts_then_ends "write, write-protected" "Error writing to floppy"
     # A drive that keeps nothing: writes are taken into Linux's cache of the
-    # device and lost on their way to a file system that has no room.
+    # device and lost on their way to a file system that has no room, after
+    # the program has ended.
     if mkdir medium && mount -t tmpfs -o size=4k tmpfs medium && head -c 4096 /dev/zero >medium/full &&
         truncate -s "$IMAGE_SIZE" medium/disk && lost="$(losetup -f --show medium/disk)"; then
         ln -sfn "$lost" "$drive"
-        "$STARTDISK_SOURCE/scripts/linux-floppy.sh" verify 2>"$WORK/debug.log" &
-        APP_PID=$! && step "route, verified write, keeps nothing: up to the transfer" through_screens
-        prompts_then_ends "verified write, keeps nothing" "Floppy Disk Error"
+        route write && step "route, write, keeps nothing: up to the transfer" through_screens
+        expect_exit "route, write, keeps nothing: ends 2" 2
+        check "route, write, keeps nothing: says where the diskette differs" \
+            "The diskette does not hold the image: 160 tracks differ, the first is track 0." "$(said)"
+        route verify && step "route, verified write, keeps nothing: up to the transfer" through_screens
+        prompts_then_ends "verified write, keeps nothing" "Floppy Disk Error" 2
     else
-        echo "skip: route, verified write, keeps nothing: no tmpfs mount or loop device here"
+        echo "skip: route, keeps nothing: no tmpfs mount or loop device here"
     fi
     map_disk "$STARTDISK_DISK"
 else

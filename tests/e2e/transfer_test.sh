@@ -118,8 +118,13 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
     if mkdir medium && mount -t tmpfs -o size=4k tmpfs medium && head -c 4096 /dev/zero >medium/full &&
         truncate -s "$IMAGE_SIZE" medium/disk && lost="$(losetup -f --show medium/disk)"; then
         ln -sfn "$lost" "$drive"
-        route write && step "route, write, keeps nothing: up to the transfer" through_screens
+        # Held open from the first screen on, past the script's own look:
+        # Linux's cache of the device then outlives the program.
+        route write && expect_ui "route, write, keeps nothing: the first screen" wait "$APP_TITLE Screen 1 of 5"
+        sleep 600 <"$drive" & holder=$!
+        poll grep -qx sleep "/proc/$holder/comm" && step "route, write, keeps nothing: up to the transfer" through_screens
         expect_exit "route, write, keeps nothing: ends 2" 2
+        kill "$holder" && holder=""
         check "route, write, keeps nothing: says where the diskette differs" \
             "The diskette does not hold the image: 160 tracks differ, the first is track 0." "$(said)"
         route verify && step "route, verified write, keeps nothing: up to the transfer" through_screens

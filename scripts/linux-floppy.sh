@@ -161,7 +161,8 @@ case "${1:-}" in write | verify | capture)
             mv -f -- "$keep" "$image" && echo "$image is as it was before the capture." >&2
         fi
     }
-    trap 'restore; rm -f "$read_back"' EXIT
+    # A second Ctrl+C must not cut the restore short.
+    trap 'trap "" INT TERM HUP; restore; rm -f "$read_back"' EXIT
     case "$job" in
     write) run=(wine "$exe" "${args[@]}") ;;
     verify)
@@ -220,7 +221,8 @@ case "${1:-}" in write | verify | capture)
     elif [ "$first" = -1 ]; then
         echo "The diskette does not hold the image: track $have cannot be read." >&2
     else
-        echo "The diskette does not hold the image: $count tracks differ, the first is track $first." >&2
+        [ "$count" = 1 ] && count="1 track differs" || count="$count tracks differ"
+        echo "The diskette does not hold the image: $count, the first is track $first." >&2
     fi
     exit 2
     ;;

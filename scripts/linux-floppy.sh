@@ -175,8 +175,9 @@ case "${1:-}" in write | verify | capture)
     capture)
         before="$(stat -L -c %d:%i:%Y.%y -- "$image" 2>/dev/null || echo none)"
         if [ "$before" != none ]; then
-            keep="$(mktemp -- "$image.XXXXXX")"
-            ln -f -- "$image" "$keep" 2>/dev/null || cp -p -- "$image" "$keep"
+            keep="$(mktemp -- "$image.XXXXXX")" &&
+                { ln -f -- "$image" "$keep" 2>/dev/null || cp -p -- "$image" "$keep"; } ||
+                { rm -f -- "$keep" && keep="" && refuse "cannot keep a copy of $image beside it"; }
         fi
         run=(wine "$exe" -r "${args[@]}") ;;
     esac
@@ -206,7 +207,7 @@ case "${1:-}" in write | verify | capture)
         truncate -s $((got * TRACK)) "$read_back"
         if [ "$got" != "$have" ]; then have=$got tries=0; fi
         tries=$((tries + 1))
-        [ "$tries" -le 3 ] || break
+        [ "$tries" -lt 3 ] || break
     done
     is_image "$image"
     # The first track that differs, and how many do, among those read.

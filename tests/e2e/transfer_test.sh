@@ -59,8 +59,9 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
         set +e
         [ -z "$APP_PID" ] || { kill "$APP_PID"; wait "$APP_PID"; } 2>/dev/null
         [ -z "${holder:-}" ] || kill "$holder"
-        umount "$WORK/ext" "$WORK/medium" 2>/dev/null
+        umount "$WORK/ext" 2>/dev/null
         APP_PID="" && losetup -d "$loop" ${protected:-} ${lost:-}
+        umount -l "$WORK/medium" 2>/dev/null
         ln -sfn "$STARTDISK_WINE_ROOT/drive-a" "$WINEPREFIX/dosdevices/a:"
         cleanup
     }

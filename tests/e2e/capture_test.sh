@@ -211,6 +211,29 @@ for family in nt 9x; do
     rm -rf sub taken full lost
 done
 
+echo "# 9x: a scanner holds the new image from the moment it is written: the old one is never moved aside"
+# The save's two temporary names (the new image, and the old one's place
+# aside) take the first free numbers after the clock's. With all but two
+# numbers taken, 32,768 apart, they are those two, and finding the second
+# takes a scan of some 32,000 names: time for the holder to take the first.
+use_family 9x
+noisy_disk
+mkdir crowd
+perl -e 'for (1 .. 65535) { next if $_ == 0x1000 || $_ == 0x9000; open(my $f, ">", sprintf("crowd/sdk%x.tmp", $_)) }'
+patterned_image crowd/img.bin
+cp crowd/img.bin "$WORK/image.before"
+start_app -r -f 'crowd\img.bin'
+expect_ui "9x new image held: confirmation shown" wait "$APP_TITLE"
+UIDRIVER_TIMEOUT_MS=60000 wine "$UIDRIVER" hold-written 'crowd\sdk1000.tmp|crowd\sdk9000.tmp' 60000 >"$WORK/held" 2>&1 &
+holder=$!
+step "9x new image held: confirmation answered with OK" confirm_ok
+expect_cannot_save "9x new image held"
+{ kill "$holder"; wait "$holder"; } 2>/dev/null || true
+check "9x new image held: the holder had it" held "$(cat "$WORK/held")"
+check "9x new image held: image untouched" "" "$(cmp "$WORK/image.before" crowd/img.bin 2>&1 || true)"
+check "9x new image held: the old image never moved" 0 "$(grep -c 'MoveFileA([0-9a-f]* "crowd\\\\img.bin"' debug.log)"
+rm -rf crowd
+
 echo "# nt: a capture abandoned at a failed track keeps the existing image"
 # A dangling raw device opens but fails every read. The 9x path fails only
 # on a missing drive, which the running wineserver would not notice.

@@ -117,11 +117,10 @@ void TestDropCachedTracks()
     device.direct = false;
     device.handle = reinterpret_cast<HANDLE>(0x1234);
     DropCachedTracks(device);
-    ok(dosRequests.size() == 1 && dosRequests[0].reg_EAX == 0x710D && dosRequests[0].reg_ECX == 1 &&
-           dosRequests[0].reg_EDX == 1,
-       "9x: one Reset Drive of A: (%zu requests, AX %#lx CX %lu DX %lu)", dosRequests.size(),
-       dosRequests.empty() ? 0 : dosRequests[0].reg_EAX, dosRequests.empty() ? 0 : dosRequests[0].reg_ECX,
-       dosRequests.empty() ? 0 : dosRequests[0].reg_EDX);
+    const DIOC_REGISTERS reset = dosRequests.empty() ? DIOC_REGISTERS{} : dosRequests[0];
+    ok(dosRequests.size() == 1 && reset.reg_EAX == 0x710D && reset.reg_ECX == 1 && reset.reg_EDX == 1,
+       "9x: one Reset Drive of A: (%zu requests, AX %#lx CX %lu DX %lu)", dosRequests.size(), reset.reg_EAX,
+       reset.reg_ECX, reset.reg_EDX);
     dosRequests.clear();
     device.direct = true;
     DropCachedTracks(device);

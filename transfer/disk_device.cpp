@@ -114,12 +114,12 @@ bool TransferTrack(DiskDevice& device, TransferDirection direction, unsigned cha
 
 void DropCachedTracks(const DiskDevice& device)
 {
-    // The documentation gives Reset Drive only as an INT 21h function and
-    // names no VWIN32 code for it. VWIN32_DIOC_DOS_IOCTL hands its registers
-    // to INT 21h on every 9x release (the drive-information code takes the
-    // newer 73xxh functions only from OSR2 on), so it carries the request.
-    // The result does not matter: a drive that cannot be reset fails the
-    // reads that follow.
+    // Reset Drive is documented as an MS-DOS function with no return value,
+    // and VWIN32_DIOC_DOS_IOCTL only for the IOCTL functions 4400h to 4411h:
+    // nothing says that VWIN32 carries this one, nor whether it was carried
+    // out. It is asked for anyway, since it costs one request and without it
+    // a changed diskette might seem to match from the cache; its result is
+    // not read, and the reads that follow are what the check goes by.
     if (!device.direct)
         CallDos(device, kResetDrive, 0, kFlushAndInvalidate, kDriveA);
 }

@@ -52,10 +52,10 @@ inline bool CanReadDiskette(const DiskDevice& device)
 {
     return device.handle != INVALID_HANDLE_VALUE && !LockMissing(device);
 }
-// 9x path: drops what the system holds for drive A:, so that the reads
-// after it come from the diskette, not from the cache (an unlocked absolute
-// read may be served from there). The raw device of the NT family keeps no
-// such cache of its own.
+// 9x path: asks the system to drop what it holds for drive A:, so that the
+// reads after it come from the diskette, not from the cache (an unlocked
+// absolute read may be served from there). The raw device of the NT family
+// keeps no such cache of its own.
 void DropCachedTracks(const DiskDevice& device);
 // Reads a track from the diskette into readBack (room for one track,
 // sector-aligned), past any cache: a track just written, or one handled

@@ -78,7 +78,7 @@ expect_no_window "Utility Complete"
 expect_exit "8 KB command line: run ends with 0" 0
 check "8 KB command line: nothing created" 0 "$(ls | grep -c "^yyyy" || true)"
 
-echo "# a quoted image path keeps its quotation marks, so it names no file"
+echo "# an argument holding quotation marks reaches the program escaped by Wine (\\\"), and names no file"
 sample_image "quoted.bin"
 create_run -f '"quoted.bin"'
 expect_ui "quoted path: cannot open" msgbox "Error" "$CANNOT_OPEN" ok

@@ -61,8 +61,9 @@ expect_cannot_save() {
     expect_exit "$1: exit code 0" 0
 }
 
-# The full-folder case mounts a small file system inside the work folder.
-trap 'umount "$WORK/full" 2>/dev/null || true; cleanup' EXIT
+# The full-folder cases mount small file systems inside the work folder.
+flush_loop=""
+trap 'set +e; umount "$WORK/lost" "$WORK/full" 2>/dev/null; [ -z "$flush_loop" ] || losetup -d "$flush_loop"; cleanup' EXIT
 
 install_documents
 
@@ -93,6 +94,16 @@ for family in nt 9x; do
     expect_done_box "$family over a shorter file"
     expect_exit "$family over a shorter file: exit code 0" 0
     image_is_disk "$family over a shorter file" sub/short.bin
+
+    # Forward slashes, and a blank, which Wine passes in quotation marks.
+    noisy_disk
+    before="$(find "$WORK" | sort)"
+    capture_run -r -f 'sub/floppy disk.img'
+    expect_done_box "$family sub/floppy disk.img"
+    expect_exit "$family sub/floppy disk.img: exit code 0" 0
+    image_is_disk "$family sub/floppy disk.img" 'sub/floppy disk.img'
+    check "$family sub/floppy disk.img: no other file" "$before" "$(find "$WORK" ! -name 'floppy disk.img' | sort)"
+    rm -f 'sub/floppy disk.img'
     no_temporary_files "$family after success" . sub
 
     # Another program (a virus scanner, say) holds the image, sharing it with
@@ -177,13 +188,51 @@ for family in nt 9x; do
         expect_cannot_save "$family full folder"
         check "$family full folder: image untouched" "" "$(cmp "$WORK/image.before" full/img.bin 2>&1 || true)"
         no_temporary_files "$family full folder" full
+        # A disk that takes the write and fails it only at the flush: ext2 on
+        # a loop device whose file lies in this tmpfs, which is then filled.
+        if truncate -s 4m full/fs.img && mkfs.ext2 -q -F full/fs.img && mkdir -p lost &&
+            flush_loop="$(losetup -f --show full/fs.img)" && mount "$flush_loop" lost; then
+            head -c 1000 /dev/urandom > lost/img.bin && cp lost/img.bin "$WORK/image.before" && sync -f lost/img.bin
+            head -c 1m /dev/zero > full/filler 2>/dev/null || true
+            noisy_disk
+            capture_run -r -f 'lost\img.bin'
+            expect_cannot_save "$family flush fails"
+            check "$family flush fails: image untouched" "" "$(cmp "$WORK/image.before" lost/img.bin 2>&1 || true)"
+            no_temporary_files "$family flush fails" lost
+            umount lost && losetup -d "$flush_loop" && flush_loop=""
+        else
+            echo "skip: $family flush fails (no ext2 on a loop device here)"
+        fi
         umount full
     else
         echo "skip: $family full folder (no tmpfs mount here)"
     fi
 
-    rm -rf sub taken full
+    rm -rf sub taken full lost
 done
+
+echo "# 9x: a scanner holds the new image from the moment it is written: the old one is never moved aside"
+# The save's two temporary names (the new image, and the old one's place
+# aside) take the first free numbers after the clock's. With all but two
+# numbers taken, 32,768 apart, they are those two, and finding the second
+# takes a scan of some 32,000 names: time for the holder to take the first.
+use_family 9x
+noisy_disk
+mkdir crowd
+perl -e 'for (1 .. 65535) { next if $_ == 0x1000 || $_ == 0x9000; open(my $f, ">", sprintf("crowd/sdk%x.tmp", $_)) }'
+patterned_image crowd/img.bin
+cp crowd/img.bin "$WORK/image.before"
+start_app -r -f 'crowd\img.bin'
+expect_ui "9x new image held: confirmation shown" wait "$APP_TITLE"
+UIDRIVER_TIMEOUT_MS=60000 wine "$UIDRIVER" hold-written 'crowd\sdk1000.tmp|crowd\sdk9000.tmp' 60000 >"$WORK/held" 2>&1 &
+holder=$!
+step "9x new image held: confirmation answered with OK" confirm_ok
+expect_cannot_save "9x new image held"
+{ kill "$holder"; wait "$holder"; } 2>/dev/null || true
+check "9x new image held: the holder had it" held "$(cat "$WORK/held")"
+check "9x new image held: image untouched" "" "$(cmp "$WORK/image.before" crowd/img.bin 2>&1 || true)"
+check "9x new image held: the old image never moved" 0 "$(grep -c 'MoveFileA([0-9a-f]* "crowd\\\\img.bin"' debug.log)"
+rm -rf crowd
 
 echo "# nt: a capture abandoned at a failed track keeps the existing image"
 # A dangling raw device opens but fails every read. The 9x path fails only

@@ -200,12 +200,11 @@ for family in nt 9x; do
     end_successful_run "$family /f with blanks" "$family"
     disk_holds "$family /f with blanks" "my dir/img.bin"
 
-    echo "# $family: quotation marks around the -f path stay part of the name"
-    cp sub/img.bin img.bin
+    echo "# $family: a -f path in quotation marks, as typed at a command prompt, is the path between them"
     noisy_disk
-    create_run_typed '-f "img.bin"'
-    expect_box "$family -f quoted" "Error" "$CANNOT_OPEN_TEXT" none
-    end_failed_run "$family -f quoted"
+    create_run_typed '-f "my dir\img.bin" -v'
+    end_successful_run "$family -f quoted" "$family"
+    disk_holds "$family -f quoted" "my dir/img.bin"
 
     echo "# $family: an image file another program holds open"
     # cmd keeps the file it appends output to open for writing while the

@@ -42,11 +42,13 @@ const char kUsage[] =
     "  wait-progress <win> <id> <n>   wait until the progress position is >= n\n"
     "  sleep <ms>\n"
     "  hold <path> <ms>               open the file sharing it with nobody; keep it <ms>\n"
+    "  hold-written <path>|... <ms>   hold the first of the files that holds a diskette image and is free\n"
     "Waits poll every 20 ms; timeout UIDRIVER_TIMEOUT_MS (default 10000).\n";
 
 const int kExitOk = 0;
 const int kExitFail = 1;
 const int kExitUsage = 2;
+const DWORD kImageSize = 1474560;
 
 DWORD g_timeoutMs = 10000;
 std::string g_cmd;  // current command name, for messages
@@ -479,7 +481,7 @@ const CommandShape kCommandShapes[] = {
     {"wait", 1},        {"wait-gone", 1},      {"exists", 1},         {"text", 2},       {"state", 2},
     {"class", 2},       {"click", 2},          {"key", 2},            {"close", 1},      {"end-task", 1},  {"msgbox", 3},
     {"msgbox-icon", 1}, {"msgbox-buttons", 1}, {"progress", 2},       {"scroll", 3},     {"firstline", 2},
-    {"wait-enabled", 2}, {"wait-progress", 3}, {"sleep", 1},  {"hold", 2},
+    {"wait-enabled", 2}, {"wait-progress", 3}, {"sleep", 1},  {"hold", 2},  {"hold-written", 2},
     {"line-ends", 2},
 };
 
@@ -529,7 +531,7 @@ bool validate(const Command& c, std::string* err) {
         *err = "wait-progress: bad position " + quote(c.args[3]);
         return false;
     }
-    if (n == "hold" && !parseInt(c.args[2], 0, 0x7FFFFFFF, &v)) {
+    if ((n == "hold" || n == "hold-written") && !parseInt(c.args[2], 0, 0x7FFFFFFF, &v)) {
         *err = "hold: bad milliseconds " + quote(c.args[2]);
         return false;
     }
@@ -565,9 +567,27 @@ bool run(const Command& c, std::string* out, bool* hasOut) {
         Sleep(static_cast<DWORD>(std::strtol(a[1].c_str(), nullptr, 10)));
         return true;
     }
-    if (n == "hold") {
+    if (n == "hold" || n == "hold-written") {
         // Another program that has the file open and shares it with nobody.
-        HANDLE file = CreateFileA(a[1].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        auto open = [](const std::string& path) {
+            return CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        };
+        HANDLE file = INVALID_HANDLE_VALUE;
+        if (n == "hold")
+            file = open(a[1]);
+        else
+            // A scanner that opens a new diskette image the moment its
+            // writer has closed it, before the writer's next call.
+            for (DWORD start = GetTickCount(); file == INVALID_HANDLE_VALUE && GetTickCount() - start < g_timeoutMs;
+                 Sleep(1))
+                for (size_t from = 0, to; file == INVALID_HANDLE_VALUE && from <= a[1].size(); from = to + 1) {
+                    to = std::min(a[1].find('|', from), a[1].size());
+                    WIN32_FILE_ATTRIBUTE_DATA data;
+                    const std::string path = a[1].substr(from, to - from);
+                    if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
+                        data.nFileSizeLow == kImageSize)
+                        file = open(path);
+                }
         if (file == INVALID_HANDLE_VALUE)
             return fail("cannot open " + quote(a[1]) + ", error " + std::to_string(GetLastError()));
         std::fputs("held\n", stdout);

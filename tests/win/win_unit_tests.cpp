@@ -1,7 +1,8 @@
 // Windows-only pieces that need no dialogs: the rich-text stream callback,
-// the VWIN32 register record and the platform family.
+// the VWIN32 register record and requests, and the platform family.
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "run/run_state.h"
 #include "screens/document_screen.h"
@@ -85,6 +86,48 @@ void TestDiocCallSucceeded()
     ok(!DiocCallSucceeded(FALSE, registers), "a failed call fails");
 }
 
+// The device layer's DeviceIoControl calls, caught at the test's import of
+// it: the registers a request really carries, with no VWIN32 device needed.
+extern "C" void* deviceIoControlImport __asm__("__imp__DeviceIoControl@32");
+std::vector<DIOC_REGISTERS> dosRequests;
+
+BOOL WINAPI RecordDosRequest(HANDLE, DWORD code, LPVOID in, DWORD inSize, LPVOID, DWORD, LPDWORD, LPOVERLAPPED)
+{
+    if (code == VWIN32_DIOC_DOS_IOCTL && inSize == sizeof(DIOC_REGISTERS))
+        dosRequests.push_back(*static_cast<DIOC_REGISTERS*>(in));
+    return TRUE;
+}
+
+void* SwapDeviceIoControl(void* replacement)
+{
+    DWORD protection;
+    VirtualProtect(&deviceIoControlImport, sizeof replacement, PAGE_READWRITE, &protection);
+    void* previous = deviceIoControlImport;
+    deviceIoControlImport = replacement;
+    VirtualProtect(&deviceIoControlImport, sizeof replacement, protection, &protection);
+    return previous;
+}
+
+// The check after an OK drops the 9x cache of drive A: with Reset Drive
+// (INT 21h 710Dh, CX 1: flush and invalidate, DX 1: A:) through VWIN32.
+void TestDropCachedTracks()
+{
+    void* real = SwapDeviceIoControl(reinterpret_cast<void*>(RecordDosRequest));
+    DiskDevice device;
+    device.direct = false;
+    device.handle = reinterpret_cast<HANDLE>(0x1234);
+    DropCachedTracks(device);
+    const DIOC_REGISTERS reset = dosRequests.empty() ? DIOC_REGISTERS{} : dosRequests[0];
+    ok(dosRequests.size() == 1 && reset.reg_EAX == 0x710D && reset.reg_ECX == 1 && reset.reg_EDX == 1,
+       "9x: one Reset Drive of A: (%zu requests, AX %#lx CX %lu DX %lu)", dosRequests.size(), reset.reg_EAX,
+       reset.reg_ECX, reset.reg_EDX);
+    dosRequests.clear();
+    device.direct = true;
+    DropCachedTracks(device);
+    ok(dosRequests.empty(), "NT: the raw device has no such cache, and gets no MS-DOS request");
+    SwapDeviceIoControl(real);
+}
+
 void TestPlatformFamily()
 {
     // Run with Wine's version set to win98 the test expects the 9x family.
@@ -132,6 +175,7 @@ int main(int argc, char** argv)
     TestStreamOfNothing();
     TestFillDiocRegisters();
     TestDiocCallSucceeded();
+    TestDropCachedTracks();
     TestPlatformFamily();
     TestDialogTemplates(argc > 1 ? argv[1] : nullptr);  // argv[1]: the built startdisk.exe
     TestPendingQuitIsNotAcceptance(argc > 1 ? argv[1] : nullptr);

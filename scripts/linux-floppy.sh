@@ -138,8 +138,8 @@ case "${1:-}" in write | verify | capture)
     done
     [ -z "$holders" ] || refuse "$node is held open by ${holders%, }: close that first"
 
-    # The image as the program names it: the whole name, with Wine's drive
-    # letter and backslashes, since "/f" in a name would start a new option.
+    # The image as Wine names it for the program (Z:\home\...): one argument,
+    # which Wine passes in quotation marks when it holds a blank.
     image="${2:-$(in_folder MYFILE.BIN || echo "$folder/MYFILE.BIN")}"
     [ "$job" = capture ] || is_image "$image"
     args=()
@@ -152,12 +152,19 @@ case "${1:-}" in write | verify | capture)
     read_back="$(mktemp)"
     keep=""
     # A capture that is not found equal keeps the image that was there before
-    # (rename does nothing when both names are links to one file).
+    # (rename does nothing when both names are links to one file). The new
+    # image is kept too, under another name: it may yet be right, when it is
+    # the check that lost the drive.
     restore() {
+        local unchecked=""
         if [ -z "$keep" ]; then return 0; fi
         if [ "$keep" -ef "$image" ]; then
             rm -f -- "$keep"
+        elif [ -e "$image" ] && ! { unchecked="$(mktemp -- "$image.unchecked.XXXXXX")" &&
+            mv -f -- "$image" "$unchecked"; }; then
+            echo "The image from before the capture is kept as $keep." >&2
         else
+            [ -z "$unchecked" ] || echo "The image just captured is kept as $unchecked." >&2
             mv -f -- "$keep" "$image" && echo "$image is as it was before the capture." >&2
         fi
     }
@@ -190,6 +197,8 @@ case "${1:-}" in write | verify | capture)
     fi
     if [ "$job" = capture ] && [ "$(stat -L -c %d:%i:%Y.%y -- "$image" 2>/dev/null || echo none)" = "$before" ]; then
         echo "The capture did not complete: no image was saved." >&2
+        [ -z "$keep" ] || rm -f -- "$keep"
+        keep=""
         exit 2
     fi
 

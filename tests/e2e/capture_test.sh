@@ -231,7 +231,7 @@ expect_cannot_save "9x new image held"
 { kill "$holder"; wait "$holder"; } 2>/dev/null || true
 check "9x new image held: the holder had it" held "$(cat "$WORK/held")"
 check "9x new image held: image untouched" "" "$(cmp "$WORK/image.before" crowd/img.bin 2>&1 || true)"
-check "9x new image held: the old image never moved" 0 "$(grep -c 'MoveFileA([0-9a-f]* "crowd\\\\img.bin"' debug.log)"
+check "9x new image held: the old image never moved" 0 "$(grep -ac 'MoveFileA([0-9a-f]* "crowd\\\\img.bin"' debug.log)"
 rm -rf crowd
 
 echo "# nt: a capture abandoned at a failed track keeps the existing image"

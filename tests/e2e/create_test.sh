@@ -133,7 +133,7 @@ for family in nt 9x; do
         expect_ui "9x -v ended at the prompt: End Task" end-task "$APP_TITLE"
         expect_exit "9x -v ended at the prompt: the run ends by itself" 0
         check "9x -v ended at the prompt: drive A: locked, then unlocked" "084a 086a" \
-            "$(grep -v returning debug.log | grep -o 'AX=440d BX=0001 CX=08[46]a' | cut -d= -f4 | paste -sd' ')"
+            "$(grep -av returning debug.log | grep -ao 'AX=440d BX=0001 CX=08[46]a' | cut -d= -f4 | paste -sd' ')"
         create_run -v
         expect_ui "9x -v put right: prompt" msgbox "Floppy Disk Error" "$FAILED_TRACK_TEXT" none
         check "9x -v put right: track 0 named" 'Track 0 did not read back as written\r\nError writing to floppy\r\n' \

@@ -101,6 +101,21 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
         echo "skip: route, drive mounted: no ext2 here"
     fi
 
+    # A capture that the diskette, read past the cache, does not match: a
+    # process holding the drive from the confirmation on keeps Linux's copy
+    # of it while the medium changes. The image from before is put back, the
+    # new one kept beside it.
+    route capture && expect_ui "route, capture, stale cache: confirmation" wait "$APP_TITLE"
+    sleep 600 <"$drive" & holder=$!
+    poll grep -qx sleep "/proc/$holder/comm" && dd if="$drive" of=/dev/null bs=9216 status=none &&
+        dd if=/dev/urandom of=loop.img bs=9216 count=160 conv=notrunc status=none
+    step "route, capture, stale cache: confirmed" confirm_ok
+    expect_ui "route, capture, stale cache: created" msgbox "Utility Complete" "Diskette image has been created." ok
+    expect_exit "route, capture, stale cache: ends 2" 2
+    kill "$holder" && holder=""
+    check "route, capture, stale cache: the image from before keeps its name" same "$(same_bytes image.bin MYFILE.BIN)"
+    check "route, capture, stale cache: the new one is kept beside" 1 "$(ls MYFILE.BIN.unchecked.* | wc -l)"
+
     echo "# the program run by hand, on that drive unplugged and write-protected: each one prompts"
     prompts_then_ends() {
         expect_ui "route, $1: the retry prompt, Cancel" msgbox "$2" "$FAILED_TRACK_TEXT" cancel

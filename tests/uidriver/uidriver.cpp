@@ -656,9 +656,11 @@ bool run(const Command& c, std::string* out, bool* hasOut) {
         if (!findWindow(a[1], true, &win)) return false;
         UINT vk = a[2] == "escape" ? VK_ESCAPE : VK_RETURN;
         LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(vk, 0)) << 16;
-        if (!PostMessageA(win, WM_KEYDOWN, vk, scan | 1) ||
-            !PostMessageA(win, WM_KEYUP, vk, scan | 1 | (static_cast<LPARAM>(3) << 30)))
-            return fail("PostMessage(WM_KEYDOWN/UP) failed");
+        if (!PostMessageA(win, WM_KEYDOWN, vk, scan | 1))
+            return fail("PostMessage(WM_KEYDOWN) failed");
+        // The key down may end the window before the key up can follow it.
+        if (!PostMessageA(win, WM_KEYUP, vk, scan | 1 | (static_cast<LPARAM>(3) << 30)) && IsWindow(win))
+            return fail("PostMessage(WM_KEYUP) failed");
         return true;
     }
     if (n == "close") {

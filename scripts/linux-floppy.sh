@@ -151,15 +151,17 @@ case "${1:-}" in write | verify | capture)
     export WINEDEBUG="${WINEDEBUG:-fixme-all,err-int21}"
     read_back="$(mktemp)"
     keep=""
+    drop_keep() { [ -z "$keep" ] || rm -f -- "$keep"; keep=""; }
+    # Which file stands under the image's name, and since when.
+    image_identity() { stat -L -c %d:%i:%Y.%y -- "$image" 2>/dev/null || echo none; }
     # A capture that is not found equal keeps the image that was there before
     # (rename does nothing when both names are links to one file). The new
     # image is kept too, under another name: it may yet be right, when it is
     # the check that lost the drive.
     restore() {
         local unchecked=""
-        if [ -z "$keep" ]; then return 0; fi
-        if [ "$keep" -ef "$image" ]; then
-            rm -f -- "$keep"
+        if [ -z "$keep" ] || [ "$keep" -ef "$image" ]; then
+            drop_keep
         elif [ -e "$image" ] && ! { unchecked="$(mktemp -- "$image.unchecked.XXXXXX")" &&
             mv -f -- "$image" "$unchecked"; }; then
             echo "The image from before the capture is kept as $keep." >&2
@@ -180,7 +182,7 @@ case "${1:-}" in write | verify | capture)
         ln -sfn "$exe" "$prefix/win98/$win98_name"
         run=(wine "$prefix/win98/$win98_name" -v "${args[@]}") ;;
     capture)
-        before="$(stat -L -c %d:%i:%Y.%y -- "$image" 2>/dev/null || echo none)"
+        before="$(image_identity)"
         if [ "$before" != none ]; then
             keep="$(mktemp -- "$image.XXXXXX")" &&
                 { ln -f -- "$image" "$keep" 2>/dev/null || cp -p -- "$image" "$keep"; } ||
@@ -195,10 +197,9 @@ case "${1:-}" in write | verify | capture)
         echo "startdisk.exe ended with status $status: the diskette was not checked." >&2
         exit "$status"
     fi
-    if [ "$job" = capture ] && [ "$(stat -L -c %d:%i:%Y.%y -- "$image" 2>/dev/null || echo none)" = "$before" ]; then
+    if [ "$job" = capture ] && [ "$(image_identity)" = "$before" ]; then
         echo "The capture did not complete: no image was saved." >&2
-        [ -z "$keep" ] || rm -f -- "$keep"
-        keep=""
+        drop_keep
         exit 2
     fi
 
@@ -224,8 +225,7 @@ case "${1:-}" in write | verify | capture)
         awk -v t=$TRACK '{ k = int(($1 - 1) / t); if (!(k in seen)) { seen[k]; n++; if (n == 1) f = k } }
                          END { print (n ? f : -1), n + 0 }')
     if [ "$first" = -1 ] && [ "$have" = $TRACKS ]; then
-        [ -z "$keep" ] || rm -f -- "$keep"
-        keep=""
+        drop_keep
         echo "The diskette holds the image: $TRACKS of $TRACKS tracks."
         exit 0
     elif [ "$first" = -1 ]; then

@@ -78,6 +78,8 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
     # A job through the script; what it said ends up in route.out.
     route() { "$STARTDISK_SOURCE/scripts/linux-floppy.sh" "$@" >route.out 2>&1 & APP_PID=$!; }
     said() { tail -n 1 route.out; }
+    # Another process holds the drive by its link, and with it Linux's cache.
+    hold_drive() { sleep 600 <"$drive" & holder=$!; poll grep -qx sleep "/proc/$holder/comm"; }
 
     patterned_image "other image.bin" && dd if=/dev/urandom of="$loop" bs=9216 count=160 status=none
     route write -f "other image.bin" && step "route, write -f: up to the transfer" through_screens
@@ -85,9 +87,7 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
     check "route, write -f: says the diskette holds the image" "The diskette holds the image: 160 of 160 tracks." "$(said)"
     check "route, write -f: the named image is written whole, not MYFILE.BIN" same "$(same_bytes "other image.bin" loop.img)"
 
-    # A process holding the device by its link keeps Linux's cache of it.
-    sleep 600 <"$drive" & holder=$!
-    poll grep -qx sleep "/proc/$holder/comm"
+    hold_drive
     route verify && expect_exit "route, verify, drive held open: refused" 1
     check "route, verify, drive held open: names the holder" "linux-floppy.sh: $loop is held open by pid $holder (sleep): close that first" "$(said)"
     kill "$holder" && holder=""
@@ -106,8 +106,7 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
     # of it while the medium changes. The image from before is put back, the
     # new one kept beside it.
     route capture && expect_ui "route, capture, stale cache: confirmation" wait "$APP_TITLE"
-    sleep 600 <"$drive" & holder=$!
-    poll grep -qx sleep "/proc/$holder/comm" && dd if="$drive" of=/dev/null bs=9216 status=none &&
+    hold_drive && dd if="$drive" of=/dev/null bs=9216 status=none &&
         dd if=/dev/urandom of=loop.img bs=9216 count=160 conv=notrunc status=none
     step "route, capture, stale cache: confirmed" confirm_ok
     expect_ui "route, capture, stale cache: created" msgbox "Utility Complete" "Diskette image has been created." ok
@@ -137,8 +136,7 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
         # Held open from the first screen on, past the script's own look:
         # Linux's cache of the device then outlives the program.
         route write && expect_ui "route, write, keeps nothing: the first screen" wait "$APP_TITLE Screen 1 of 5"
-        sleep 600 <"$drive" & holder=$!
-        poll grep -qx sleep "/proc/$holder/comm" && step "route, write, keeps nothing: up to the transfer" through_screens
+        hold_drive && step "route, write, keeps nothing: up to the transfer" through_screens
         expect_exit "route, write, keeps nothing: ends 2" 2
         kill "$holder" && holder=""
         check "route, write, keeps nothing: says where the diskette differs" \

@@ -576,10 +576,9 @@ bool run(const Command& c, std::string* out, bool* hasOut) {
         if (n == "hold")
             file = open(a[1]);
         else
-            // A scanner that opens a new diskette image the moment its
-            // writer has closed it, before the writer's next call.
-            for (DWORD start = GetTickCount(); file == INVALID_HANDLE_VALUE && GetTickCount() - start < g_timeoutMs;
-                 Sleep(1))
+            // A scanner that opens a new diskette image as soon as its writer
+            // has closed it.
+            poll([&] {
                 for (size_t from = 0, to; file == INVALID_HANDLE_VALUE && from <= a[1].size(); from = to + 1) {
                     to = std::min(a[1].find('|', from), a[1].size());
                     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -588,6 +587,8 @@ bool run(const Command& c, std::string* out, bool* hasOut) {
                         data.nFileSizeLow == kImageSize)
                         file = open(path);
                 }
+                return file != INVALID_HANDLE_VALUE;
+            });
         if (file == INVALID_HANDLE_VALUE)
             return fail("cannot open " + quote(a[1]) + ", error " + std::to_string(GetLastError()));
         std::fputs("held\n", stdout);

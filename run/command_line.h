@@ -21,9 +21,11 @@ using LeadByteTest = bool (*)(unsigned char);
 
 // The options are found as plain substrings of the raw tail: no tokenising,
 // no case folding. The first file option of either form names the image
-// file: what follows it runs to the end of the tail, or, when it begins with
-// a quotation mark, to the next one. -r and -v count only before that
-// option, never inside the name.
+// file: what follows it runs to the end of the tail, or, when it is in
+// quotation marks with nothing but blanks after them, is what stands between
+// them. -r and -v count only before that option, never inside the name. A
+// tail that is a full path, as Windows passes a file dropped on the program,
+// is the name, quoted by the same rule, and holds no option.
 CommandLineOptions ParseCommandLine(const char* tail, LeadByteTest isLeadByte = nullptr);
 
 // The process command line without the program name and the control

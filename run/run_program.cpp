@@ -148,7 +148,9 @@ BOOL CALLBACK CancelRetryPrompt(HWND window, LPARAM)
 void LetWorkerReleaseDriveA(HWND progressWindow)
 {
     const DWORD start = GetTickCount();
-    while (WaitForSingleObject(runState.workerThread, 0) == WAIT_TIMEOUT &&
+    // Only the worker's end is its end: a wait that fails tells nothing, and
+    // the bound still ends the loop.
+    while (WaitForSingleObject(runState.workerThread, 0) != WAIT_OBJECT_0 &&
            GetTickCount() - start < kLockReleaseWait) {
         EnumThreadWindows(runState.workerThreadId, CancelRetryPrompt, 0);
         ServeUntilWorkerEnds(progressWindow, false, kPromptLookInterval);
@@ -185,13 +187,6 @@ bool SettleWorker(HWND progressWindow)
         // the window is hidden, must unlock drive A: first.
         LetWorkerReleaseDriveA(progressWindow);
     return succeeded;
-}
-
-// A failure the platform gave no code for must still not pass for a run
-// that reached its end (exit code 0).
-int FailureExitCode(DWORD error)
-{
-    return error != ERROR_SUCCESS ? static_cast<int>(error) : kExitNoErrorCode;
 }
 
 void FinishCreateRun(HINSTANCE instance)
@@ -247,5 +242,6 @@ int RunProgram(HINSTANCE instance, const char* commandLineTail)
     } else if (succeeded && !runState.directDevice) {
         FinishCreateRun(instance);
     }
-    return exitCode;
+    const int failure = runState.failureExitCode;
+    return failure != 0 ? failure : exitCode;
 }

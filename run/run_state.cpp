@@ -28,6 +28,17 @@ bool ImageSaveUnderWay()
     return !runState.savePhase.compare_exchange_strong(allowed, kRunEnded) && allowed == kSaving;
 }
 
+int FailureExitCode(DWORD error)
+{
+    return error != ERROR_SUCCESS ? static_cast<int>(error) : kExitNoErrorCode;
+}
+
+void RecordRunFailure(DWORD error)
+{
+    int none = 0;
+    runState.failureExitCode.compare_exchange_strong(none, FailureExitCode(error));
+}
+
 bool IsDirectDeviceFamily()
 {
     OSVERSIONINFOA version;

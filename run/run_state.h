@@ -11,7 +11,9 @@ struct RunState {
     bool directDevice = true;   // false only on the 9x family, which needs VWIN32
     bool captureMode = false;   // diskette to image file instead of image file to diskette
     bool verify = false;        // a Create run reads every written track back and compares it
-    const char* imageFileName = "";  // lives as long as the process's command line
+    // In the process's command line, or a copy of a quoted name: lives as
+    // long as the process.
+    const char* imageFileName = "";
     // Written by the worker, read by the user-interface thread once the
     // message loop has ended; atomic because the user may end the loop early.
     std::atomic<bool> transferSucceeded{false};
@@ -21,6 +23,10 @@ struct RunState {
     // A capture's save of the image must not be cut short by the end of the
     // process, nor begin once the run has ended (see BeginImageSave).
     std::atomic<int> savePhase{0};
+    // Set when the run must end as failed with this exit code although it
+    // reached its message loop, such as when a retry prompt could not be
+    // shown; 0 otherwise.
+    std::atomic<int> failureExitCode{0};
 };
 
 extern RunState runState;
@@ -31,6 +37,13 @@ constexpr int kExitNotConfirmed = -2;
 // The progress window or the worker could not be made and the platform gave
 // no error code.
 constexpr int kExitNoErrorCode = -3;
+
+// A failure the platform gave no code for must still not pass for a run
+// that reached its end (exit code 0).
+int FailureExitCode(DWORD error);
+// Ends the run, once its loop is over, with error as its exit code; the
+// first failure recorded is the one reported.
+void RecordRunFailure(DWORD error);
 
 int RunProgram(HINSTANCE instance, const char* commandLineTail);
 bool IsDirectDeviceFamily();

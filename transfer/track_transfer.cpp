@@ -24,16 +24,24 @@ bool UserEndedTransfer()
 
 // Asks whether to try the failed track again. Once the user has ended the
 // transfer nobody is there to answer, and a prompt left up would keep the
-// worker (and on a verified 9x write the lock of drive A:) past the run.
+// worker (and on a verified 9x write the lock of drive A:) past the run. A
+// prompt that cannot be shown is no answer of the user's: it fails the run,
+// with the platform's error code.
 bool UserWantsRetry(bool direct)
 {
     if (!direct)
         OutputDebugStringA(kVwin32FailedTrackDebugLine);
     if (UserEndedTransfer())
         return false;
-    return MessageBoxA(runState.progressWindow, kFailedTrackText,
-                       direct ? kDirectFailedTrackCaption : kVwin32FailedTrackCaption,
-                       MB_OKCANCEL | MB_ICONERROR) == IDOK;
+    const int answer = MessageBoxA(runState.progressWindow, kFailedTrackText,
+                                   direct ? kDirectFailedTrackCaption : kVwin32FailedTrackCaption,
+                                   MB_OKCANCEL | MB_ICONERROR);
+    if (answer != IDOK && answer != IDCANCEL) {
+        const DWORD error = GetLastError();
+        if (!UserEndedTransfer())
+            RecordRunFailure(error);
+    }
+    return answer == IDOK;
 }
 
 // Reads a track from the diskette into readBack; true when the read worked.

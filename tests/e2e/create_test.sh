@@ -200,11 +200,34 @@ for family in nt 9x; do
     end_successful_run "$family /f with blanks" "$family"
     disk_holds "$family /f with blanks" "my dir/img.bin"
 
-    echo "# $family: a -f path in quotation marks, as typed at a command prompt, is the path between them"
+    echo "# $family: a -f path in quotation marks, as typed at a command prompt, is the path between them; with more after them, no file"
     noisy_disk
-    create_run_typed '-f "my dir\img.bin" -v'
+    create_run_typed '-f "my dir\img.bin"'
     end_successful_run "$family -f quoted" "$family"
     disk_holds "$family -f quoted" "my dir/img.bin"
+    noisy_disk
+    create_run_typed '-f "my dir\img.bin" -r'
+    expect_box "$family -f quoted, then -r" "Error" "$CANNOT_OPEN_TEXT" none
+    end_failed_run "$family -f quoted, then -r"
+    if [ "$family" = nt ]; then
+        # Both the name's first 259 and its first 260 characters name images.
+        dots="$(printf '.\\%.0s' $(seq 127))"
+        patterned_image x.bin && patterned_image x.binZ
+        noisy_disk
+        create_run_typed "-f \"${dots}x.binZ\""
+        expect_box "nt quoted name of 260 characters" "Error" "$CANNOT_OPEN_TEXT" none
+        end_failed_run "nt quoted name of 260 characters"
+        rm x.bin x.binZ
+    fi
+
+    echo "# $family: a full path as the whole command line, as Windows passes a dropped image: written, nothing in it an option"
+    cp MYFILE.BIN image.before
+    patterned_image "my dir/win98-rescue -f.img"
+    noisy_disk
+    create_run "$(winepath -w "$WORK/my dir/win98-rescue -f.img")"
+    end_successful_run "$family dropped image" "$family"
+    disk_holds "$family dropped image" "my dir/win98-rescue -f.img"
+    check "$family dropped image: MYFILE.BIN as it was" same "$(same_bytes MYFILE.BIN image.before)"
 
     echo "# $family: an image file another program holds open"
     # cmd keeps the file it appends output to open for writing while the

@@ -2,6 +2,7 @@
 // bounds, each option is found exactly where a plain search finds it before
 // the image file name, and the name is exactly where the rule puts it.
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -46,13 +47,48 @@ bool Occurs(const std::string& tail, const char* slash, const char* dash, LeadBy
     return Find(tail, slash, isLeadByte) != std::string::npos || Find(tail, dash, isLeadByte) != std::string::npos;
 }
 
-// Each flag stands for its own two texts alone, found before the first file
-// option of either form. After that option and one character comes the
-// name: to the tail's end, or from a quotation mark to the next one (or the
-// end). Without a file option the name is the default.
+// A tail that begins, perhaps after a quotation mark, with a drive letter, a
+// colon and a slash of either kind, or with two backslashes.
+bool IsFullPath(const std::string& tail)
+{
+    const std::size_t at = tail.compare(0, 1, "\"") == 0 ? 1 : 0;
+    const bool letter = at < tail.size() && std::isalpha(static_cast<unsigned char>(tail[at])) &&
+                        static_cast<unsigned char>(tail[at]) < 0x80;
+    const bool driveRoot = letter && (tail.compare(at + 1, 2, ":\\") == 0 || tail.compare(at + 1, 2, ":/") == 0);
+    return driveRoot || tail.compare(at, 2, "\\\\") == 0;
+}
+
+// Where the name starting at name ends: the tail's end; for a quoted name the
+// next mark, when only blanks and tabs follow that, and then the mark itself
+// is left out; for a name no mark closes, the tail's end without the mark.
+void CheckName(const std::string& tail, std::size_t name, std::string_view found, LeadByteTest isLeadByte)
+{
+    std::size_t end = tail.size();
+    if (name < tail.size() && tail[name] == '"') {
+        const std::size_t closing = Find(tail.substr(name + 1), "\"", isLeadByte);
+        if (closing == std::string::npos) {
+            ++name;
+        } else if (tail.find_first_not_of(" \t", name + 1 + closing + 1) == std::string::npos) {
+            end = name + 1 + closing;
+            ++name;
+        }
+    }
+    Require(found.data() == tail.c_str() + name);
+    Require(found.size() == end - name);
+}
+
+// A full path is the name and holds no option. Otherwise each flag stands
+// for its own two texts alone, found before the first file option of either
+// form, and after that option and one character comes the name. Without a
+// file option the name is the default.
 void CheckOptions(const std::string& tail, LeadByteTest isLeadByte)
 {
     const CommandLineOptions options = ParseCommandLine(tail.c_str(), isLeadByte);
+    if (IsFullPath(tail)) {
+        Require(!options.captureMode && !options.verify);
+        CheckName(tail, 0, options.imageFileName, isLeadByte);
+        return;
+    }
     const std::size_t option = std::min(Find(tail, "/f", isLeadByte), Find(tail, "-f", isLeadByte));
     const std::string beforeName = tail.substr(0, option);
     Require(options.captureMode == Occurs(beforeName, "/r", "-r", isLeadByte));
@@ -64,15 +100,7 @@ void CheckOptions(const std::string& tail, LeadByteTest isLeadByte)
     std::size_t name = std::min(option + 2, tail.size());
     if (name < tail.size())
         name = Next(tail, name, isLeadByte);
-    std::size_t end = tail.size();
-    if (name < tail.size() && tail[name] == '"') {
-        ++name;
-        const std::size_t closing = Find(tail.substr(name), "\"", isLeadByte);
-        if (closing != std::string::npos)
-            end = name + closing;
-    }
-    Require(options.imageFileName.data() == tail.c_str() + name);
-    Require(options.imageFileName.size() == end - name);
+    CheckName(tail, name, options.imageFileName, isLeadByte);
 }
 
 }  // namespace

@@ -54,12 +54,34 @@ INSTANTIATE_TEST_SUITE_P(
         TailCase{"x-ry -f a.bin", true, "a.bin"},
         TailCase{"-R", false, "MYFILE.BIN"},
         TailCase{"/F", false, "MYFILE.BIN"},
-        // A quoted name ends at its closing mark, or at the end of the tail.
+        // A quoted name ends at its closing mark when only blanks follow it,
+        // and at the end of the tail when no mark closes it.
         TailCase{"-f \"C:\\my image.bin\"", false, "C:\\my image.bin"},
+        TailCase{"-f \"my image.bin\"  \t", false, "my image.bin"},
         TailCase{"-f \"my image.bin", false, "my image.bin"},
-        TailCase{"-f \"a.bin\" -r /v", false, "a.bin"},
-        TailCase{"-r -f \"x -v.bin\" y", true, "x -v.bin"},
         TailCase{"-f \"\"", false, ""},
+        // Anything else after the closing mark keeps the marks in the name,
+        // which opens nothing: no option is dropped, no part of a name lost.
+        TailCase{"-f \"backup.img\" -r", false, "\"backup.img\" -r"},
+        TailCase{"-f \"a.bin\" -r /v", false, "\"a.bin\" -r /v"},
+        TailCase{"-r -f \"x -v.bin\" y", true, "\"x -v.bin\" y"},
+        TailCase{"-r -f \"sub\\disk\"1.img", true, "\"sub\\disk\"1.img"},
+        TailCase{"-f \"a.bin\" \"b.bin\"", false, "\"a.bin\" \"b.bin\""},
+        // A full path as the whole tail, as Windows passes a dropped file,
+        // is the name, and nothing in it is an option.
+        TailCase{"C:\\Users\\fred\\Downloads\\win98-rescue.img", false,
+                 "C:\\Users\\fred\\Downloads\\win98-rescue.img"},
+        TailCase{"D:\\images\\dos-floppy.img", false, "D:\\images\\dos-floppy.img"},
+        TailCase{"\"C:\\My Images\\a-r -f.img\"", false, "C:\\My Images\\a-r -f.img"},
+        TailCase{"c:/images/win98-rescue.img", false, "c:/images/win98-rescue.img"},
+        TailCase{"\\\\server\\share\\x-r.img", false, "\\\\server\\share\\x-r.img"},
+        TailCase{"\"\\\\server\\my share\\x-v.img\" ", false, "\\\\server\\my share\\x-v.img"},
+        TailCase{"\"C:\\x.img\" -r", false, "\"C:\\x.img\" -r"},
+        // Not a full path: searched for options as ever.
+        TailCase{"a-r.img", true, "MYFILE.BIN"},
+        TailCase{"C:x-r.img", true, "MYFILE.BIN"},
+        TailCase{"1:\\x-r.img", true, "MYFILE.BIN"},
+        TailCase{" C:\\x-r.img", true, "MYFILE.BIN"},
         TailCase{"-f\"a.bin\"", false, "a.bin\""},
         TailCase{"-f a.bin  ", false, "a.bin  "},
         // An option that ends the tail leaves an empty name, not a crash.
@@ -80,8 +102,9 @@ bool ShiftJisLikeLeadByte(unsigned char byte)
 
 TEST(ParseCommandLineDoubleByte, OptionTextInsideATrailByteIsNotAnOption)
 {
-    // 0x81 0x2D is one character whose trail byte is '-'; the 'r' after it
-    // must not make a "-r".
+    // A lead byte directly before '-' is taken as one character with it
+    // (malformed text: Windows' trail bytes start at 40h), so the 'r' after
+    // it makes no "-r".
     const std::string tail = "\x81-r -f a.bin";
     EXPECT_FALSE(ParseCommandLine(tail.c_str(), ShiftJisLikeLeadByte).captureMode);
     EXPECT_TRUE(ParseCommandLine(tail.c_str()).captureMode) << "a single-byte code page sees the bytes";
@@ -92,11 +115,11 @@ TEST(ParseCommandLineDoubleByte, OptionTextInsideATrailByteIsNotAnOption)
     EXPECT_FALSE(ParseCommandLine("\x81-v", ShiftJisLikeLeadByte).verify);
     // A full-width space after the option is the one character skipped.
     EXPECT_EQ(ParseCommandLine("-f\x81\x40" "a.bin", ShiftJisLikeLeadByte).imageFileName, "a.bin");
-    // Double-byte characters inside a quoted name; a trail byte that looks
-    // like a quotation mark closes nothing.
-    EXPECT_EQ(ParseCommandLine("-f \"\x82\xA0 b.bin\" c", ShiftJisLikeLeadByte).imageFileName, "\x82\xA0 b.bin");
+    // Double-byte characters inside a quoted name; a lead byte directly
+    // before a quotation mark hides it.
+    EXPECT_EQ(ParseCommandLine("-f \"\x82\xA0 b.bin\" ", ShiftJisLikeLeadByte).imageFileName, "\x82\xA0 b.bin");
     EXPECT_EQ(ParseCommandLine("-f \"\x81\"b.bin\"", ShiftJisLikeLeadByte).imageFileName, "\x81\"b.bin");
-    EXPECT_EQ(ParseCommandLine("-f \"\x81\"b.bin\"").imageFileName, "\x81");
+    EXPECT_EQ(ParseCommandLine("-f \"\x81\"b.bin\"").imageFileName, "\"\x81\"b.bin\"");
 }
 
 TEST(ParseCommandLineDoubleByte, OptionAfterDoubleByteCharactersIsFound)

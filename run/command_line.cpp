@@ -55,6 +55,13 @@ bool IsFullPath(const char* tail)
     return driveRoot || std::strncmp(path, kUncPrefix, std::strlen(kUncPrefix)) == 0;
 }
 
+bool OnlyBlanks(const char* text)
+{
+    while (*text && std::strchr(kBlanks, *text))
+        ++text;
+    return !*text;
+}
+
 // The image file's name, from where it starts to the end of the tail. A
 // quoted name (the command prompt's way with blanks) is what stands between
 // its marks, but only when nothing but blanks follows: a quoted part inside a
@@ -68,7 +75,7 @@ std::string_view ImageFileName(const char* name, LeadByteTest isLeadByte)
         const char* closing = Find(name + 1, kQuotationMark, isLeadByte);
         if (!closing) {
             ++name;
-        } else if (closing[1 + std::strspn(closing + 1, kBlanks)] == '\0') {
+        } else if (OnlyBlanks(closing + 1)) {
             ++name;
             end = closing;
         }

@@ -251,4 +251,16 @@ map_disk "$STARTDISK_DISK"
 check "abandoned capture: image untouched" "" "$(cmp "$WORK/image.before" MYFILE.BIN 2>&1 || true)"
 no_temporary_files "abandoned capture" .
 
+echo "# nt: a failed track whose prompt cannot be shown is no Cancel: the run fails with an exit code"
+map_disk "$WORK/no-such-diskette"
+ui refuse-prompts "$(winepath -w "$STARTDISK_BUILD/tests/prompt_refuser.dll")" 600000 >"$WORK/refuser.out" 2>&1 &
+refuser=$!
+step "no prompt can be made" poll grep -q hooked "$WORK/refuser.out"
+capture_run -r
+# Wine sets no error code when a hook refuses a window: -3.
+expect_exit "no prompt: the run fails, with -3" 253
+{ kill "$refuser"; wait "$refuser"; } 2>/dev/null || true
+map_disk "$STARTDISK_DISK"
+check "no prompt: image untouched" "" "$(cmp "$WORK/image.before" MYFILE.BIN 2>&1 || true)"
+
 finish

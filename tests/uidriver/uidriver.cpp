@@ -482,7 +482,7 @@ const CommandShape kCommandShapes[] = {
     {"class", 2},       {"click", 2},          {"key", 2},            {"close", 1},      {"end-task", 1},  {"msgbox", 3},
     {"msgbox-icon", 1}, {"msgbox-buttons", 1}, {"progress", 2},       {"scroll", 3},     {"firstline", 2},
     {"wait-enabled", 2}, {"wait-progress", 3}, {"sleep", 1},  {"hold", 2},  {"hold-written", 2},
-    {"line-ends", 2},
+    {"line-ends", 2},   {"refuse-prompts", 2},
 };
 
 // Checks names, counts and numeric arguments before anything runs, so a typo
@@ -533,6 +533,10 @@ bool validate(const Command& c, std::string* err) {
     }
     if ((n == "hold" || n == "hold-written") && !parseInt(c.args[2], 0, 0x7FFFFFFF, &v)) {
         *err = "hold: bad milliseconds " + quote(c.args[2]);
+        return false;
+    }
+    if (n == "refuse-prompts" && !parseInt(c.args[2], 0, 0x7FFFFFFF, &v)) {
+        *err = "refuse-prompts: bad milliseconds " + quote(c.args[2]);
         return false;
     }
     if (n == "sleep" && !parseInt(c.args[1], 0, 0x7FFFFFFF, &v)) {
@@ -595,6 +599,19 @@ bool run(const Command& c, std::string* out, bool* hasOut) {
         std::fflush(stdout);
         Sleep(static_cast<DWORD>(std::strtol(a[2].c_str(), nullptr, 10)));
         CloseHandle(file);
+        return true;
+    }
+    if (n == "refuse-prompts") {
+        // A hook of the whole desktop, called inside each program from the DLL.
+        HMODULE dll = LoadLibraryA(a[1].c_str());
+        auto hookProc = dll ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(dll, "RefusePrompts"))) : nullptr;
+        HHOOK hook = hookProc ? SetWindowsHookExA(WH_CBT, hookProc, dll, 0) : nullptr;
+        if (!hook)
+            return fail("cannot hook " + quote(a[1]) + ", error " + std::to_string(GetLastError()));
+        std::fputs("hooked\n", stdout);
+        std::fflush(stdout);
+        Sleep(static_cast<DWORD>(std::strtol(a[2].c_str(), nullptr, 10)));
+        UnhookWindowsHookEx(hook);
         return true;
     }
     if (n == "wait") {

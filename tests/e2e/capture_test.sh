@@ -234,6 +234,21 @@ check "9x new image held: image untouched" "" "$(cmp "$WORK/image.before" crowd/
 check "9x new image held: the old image never moved" 0 "$(grep -ac 'MoveFileA([0-9a-f]* "crowd\\\\img.bin"' debug.log)"
 rm -rf crowd
 
+echo "# 9x: with the old image aside, a file whose name differs only in case answers to its name: both images kept, both named"
+# Names match whatever their case; MoveFileA replaces nothing, so neither
+# the new image nor the old one can take the name back.
+noisy_disk
+patterned_image MYFILE.BIN
+cp MYFILE.BIN "$WORK/image.before"
+echo other > myfile.bin
+capture_run -r
+expect_cannot_save "9x name taken"
+# kept_file <kind>: the file the debugger output names, as a Linux path.
+kept_file() { winepath -u -- "$(debug_lines | sed -n "s/^$1 kept as //p" | sed -e 's/\\r\\n$//' -e 's/\\\\/\\/g')"; }
+check "9x name taken: the new image named, holding the diskette" "" "$(cmp "$(kept_file 'New image')" "$STARTDISK_DISK" 2>&1)"
+check "9x name taken: the old image named, as it was" "" "$(cmp "$(kept_file 'Previous image')" image.before 2>&1)"
+rm -f sdk*.tmp myfile.bin
+
 echo "# nt: a capture abandoned at a failed track keeps the existing image"
 # A dangling raw device opens but fails every read. The 9x path fails only
 # on a missing drive, which the running wineserver would not notice.

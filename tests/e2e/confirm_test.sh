@@ -1,5 +1,5 @@
-# The confirmation dialog and the progress window, in a capture run (which
-# shows no document screen).
+# The confirmation dialog and the progress window, in capture runs (which
+# show no document screen), and a verified write ended on a hung drive.
 . "$(dirname "$0")/lib.sh"
 
 CONFIRM_LABEL='Label a blank floppy disk ""D:"  Drive Partition Deletion Program Disk", and insert it into Drive A.'
@@ -60,5 +60,22 @@ for key in escape enter; do
     expect_exit "$key: the cancelled run ends with 0" 0
     check "$key: no image saved" "" "$(ls MYFILE.BIN 2>/dev/null || true)"
 done
+
+echo "# 9x: a verified write whose drive never answers; the close box still ends the run, within its bound"
+# The pipe is full from the start, so the write of track 0 waits, with drive
+# A: locked, for room that never comes: the worker neither ends nor prompts.
+use_family 9x
+patterned_image MYFILE.BIN
+slow_drive
+head -c 1048576 /dev/zero >&7
+start_app -v
+step "9x hung drive: documents accepted" accept_document_screens
+step "9x hung drive: confirmation answered with OK" confirm_ok
+step "9x hung drive: track 0's write under way" \
+    poll grep -aqE 'Call [A-Za-z0-9]+\.DeviceIoControl\([0-9a-f]{8},00000003,' debug.log
+ui close "$APP_TITLE"
+expect_exit "9x hung drive: the close box ends the run" 0
+exec 7>&-
+use_family nt
 
 finish

@@ -111,8 +111,10 @@ sample_image() {
 # DLLs named as system DLLs beside a copy of the program and in the current
 # folder, with Windows' load order (the program's folder before the system)
 # forced on Wine, which by default prefers its own DLLs. Nothing may load
-# them: planted_marks lists the ones that were.
-PLANTED_NAMES="comctl32 riched32 riched20"
+# them: planted_marks lists the ones that were. The system's window code asks
+# for uxtheme and dwmapi by name (Wine's only for uxtheme; the platform rules
+# cover dwmapi).
+PLANTED_NAMES="comctl32 riched32 riched20 uxtheme dwmapi"
 plant_dlls() {
     local name
     mkdir -p "$WORK/planted"

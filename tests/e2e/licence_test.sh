@@ -74,6 +74,10 @@ ui wait "$LICENCE" >/dev/null
 eval "$(xdotool search --name "^$LICENCE\$" getwindowgeometry --shell)"
 xdotool mousemove --window "$WINDOW" $((WIDTH - 60)) $((HEIGHT - 30)) click 5  # over No
 step "the wheel over No scrolls the licence" poll first_line_is -gt 0
+# Where three line requests from the top lead, in the editor's own steps.
+notch="$(ui firstline "$LICENCE" 9000)"
+check "a notch of the wheel scrolls three lines" "$(ui scroll "$LICENCE" 9000 top ";" scroll "$LICENCE" 9000 linedown \
+    ";" scroll "$LICENCE" 9000 linedown ";" scroll "$LICENCE" 9000 linedown ";" firstline "$LICENCE" 9000)" "$notch"
 for press in $(seq 50); do
     [ "$(ui state "$LICENCE" 1)" = "enabled visible" ] && break
     xdotool key Next

@@ -349,6 +349,12 @@ const Rule kRules[] = {
      [](const Call&, const History& h) { return h.count("comctl32.InitCommonControls") != 0; },
      "InitCommonControls comes before the first dialog",
      "IE4 SDK Progress Bar: \"To ensure that this DLL is loaded, use the InitCommonControls function first.\""},
+    {"user32.DialogBoxParamA user32.CreateDialogParamA", kNt,
+     [](const Call&, const History& h) { return h.count("loaded uxtheme.dll") != 0 && h.count("loaded dwmapi.dll") != 0; },
+     "uxtheme.dll and dwmapi.dll, which the system's window code loads by name, are loaded by full path before the "
+     "first dialog, where the search cannot be kept to the system folder",
+     "SetDefaultDllDirectories (current reference): Windows 8, or 7 and Vista with KB2533623; M98 LoadLibraryEx: a "
+     "name without a path is looked for in the program's folder first"},
     {"comctl32.InitCommonControls", kAll,
      [](const Call&, const History& h) {
          return h.count("user32.DialogBoxParamA") == 0 && h.count("user32.CreateDialogParamA") == 0;
@@ -452,6 +458,10 @@ void Remember(const Call& call, const std::string& thread, History& history)
     ++history.calls[call.function];
     if (const size_t key = KeyArgument(call.function))
         ++history.calls[KeyedName(call.function, call.arg(key))];
+    if (call.function == "kernel32.LoadLibraryA" || call.function == "kernel32.LoadLibraryExA") {
+        const std::string path = Lower(call.text(1));
+        ++history.calls["loaded " + path.substr(path.rfind('\\') + 1)];
+    }
     if (call.function == "kernel32.CreateFileA") {
         history.opening[thread] = OpenFile{Lower(call.text(1)), call.arg(2), call.arg(6)};
     } else if (call.function == "kernel32.FlushFileBuffers") {

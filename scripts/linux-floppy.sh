@@ -221,19 +221,26 @@ case "${1:-}" in write | verify | capture)
     end() { ended=yes; echo "$2" >&"$(( $1 == 0 ? 1 : 2 ))" || true; exit "$1"; }
     at_exit() {
         local status=$?
+        # A second Ctrl+C must not cut the take-back short.
         trap "" INT TERM HUP
         if [ -n "$started" ] && [ -z "$ended" ]; then
             echo "linux-floppy.sh stopped on a failure of its own (status $status): the diskette was not checked." >&2 || true
             status=3
         fi
-        # A second Ctrl+C must not cut the take-back short.
         restore
         exit "$status"
     }
     trap at_exit EXIT
-    # Ctrl+C or a closed terminal: the program ends too, with status 0, so
-    # the job is ended here once it has, and nothing is checked.
-    trap 'end 130 "Interrupted: the diskette was not checked."' INT TERM HUP
+    # Ctrl+C or a closed terminal: in a terminal the program ends too, with
+    # status 0 as if it had finished, and elsewhere it may not end at all. So
+    # the script notices the signal itself, ends the program if it is still
+    # running, and checks nothing.
+    program=""
+    interrupted() {
+        [ -z "$program" ] || { kill "$program" 2>/dev/null; wait "$program" 2>/dev/null || true; }
+        end 130 "Interrupted: the diskette was not checked."
+    }
+    trap interrupted INT TERM HUP
     case "$job" in
     write) run=(wine "$exe" -f "$win_name") ;;
     verify)
@@ -256,16 +263,14 @@ case "${1:-}" in write | verify | capture)
 
     started=yes
     status=0
-    "${run[@]}" || status=$?
+    # Waited for in the background, so that a signal is taken at once.
+    "${run[@]}" <&0 &
+    program=$!
+    wait "$program" || status=$?
+    program=""
     [ "$status" = 0 ] || end "$status" "startdisk.exe ended with status $status: the diskette was not checked."
     [ "$job" != capture ] || [ "$(image_identity)" != "$before" ] ||
         end 2 "The capture did not complete: no image was saved."
-    # A desktop may mount the diskette once it is put in, at the confirmation.
-    ! mounted_on="$(mount_point "$node")" ||
-        end 3 "$node was mounted on $mounted_on during the job: the diskette was not checked; unmount it and run the job again."
-    ! holders="$(holders_of "$node")" ||
-        end 3 "$node was held open by $holders during the job: the diskette was not checked; close that and run the job again."
-
     # The program's handle is closed: what Linux still holds goes out now,
     # and every track is read from the drive, not the cache, and compared as
     # it comes, so nothing is stored. A track that cannot be read is tried
@@ -291,6 +296,12 @@ case "${1:-}" in write | verify | capture)
     [ "$have" != 0 ] || end 3 "The diskette could not be checked: track 0 cannot be read."
     [ "$have" = $TRACKS ] ||
         end 3 "The diskette could not be checked from track $have on, which cannot be read; tracks 0 to $((have - 1)) hold the image."
+    # A desktop may mount the diskette once it is put in, at the confirmation,
+    # and what mounts or holds it may yet change it.
+    ! where="$(mount_point "$node")" ||
+        end 3 "The diskette held the image, but $node is mounted on $where, where it may change: unmount it and run the job again."
+    ! holders="$(holders_of "$node")" ||
+        end 3 "The diskette held the image, but $node is held open by $holders, which may change it: close that and run the job again."
     drop_keep
     end 0 "The diskette holds the image: $TRACKS of $TRACKS tracks."
     ;;

@@ -59,7 +59,7 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
         set +e
         [ -z "$APP_PID" ] || { kill "$APP_PID"; wait "$APP_PID"; } 2>/dev/null
         [ -z "${holder:-}" ] || kill "$holder"
-        umount "$WORK/ext" "$WORK/tmp" 2>/dev/null
+        umount "$WORK/ext" 2>/dev/null; umount -l "$WORK/tmp" 2>/dev/null
         chattr -a MYFILE.BIN 2>/dev/null
         APP_PID="" && losetup -d "$loop" ${protected:-} ${lost:-}
         umount -l "$WORK/medium" 2>/dev/null
@@ -95,7 +95,11 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
 
     echo "# the route's names: empty, beginning with -, a link; a temporary folder that is full"
     route capture -f "" && expect_exit "route, capture -f \"\": refused" 1
-    mkdir locked tmp && protect locked && mount -t tmpfs -o size=4k tmpfs tmp && head -c 4096 /dev/zero >tmp/full || true
+    mkdir locked tmp && protect locked && mount -t tmpfs -o size=4k tmpfs tmp
+    # Wine finds the prefix's server in a folder under $TMPDIR: that one stays reachable.
+    server="$(dirname "${TMPDIR:-/tmp}"/wine-*/"$(printf 'server-%x-%x' $(stat -c '%d %i' "$WINEPREFIX"))")"
+    mkdir "tmp/${server##*/}" && mount --bind "$server" "tmp/${server##*/}"
+    head -c 4096 /dev/zero >tmp/full
     route capture -f locked/new.bin && expect_exit "route, capture into a folder that refuses writes: refused" 1
     check "route, capture into a folder that refuses writes: says so" "linux-floppy.sh: cannot write in $WORK/locked/: the capture could not be saved there" "$(said)"
     dd if=/dev/urandom of="$loop" bs=9216 count=160 status=none
@@ -135,7 +139,7 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
         route capture && step "route, capture, mounted at \"created\": confirmed" confirm_ok
         step "route, capture, mounted at \"created\": OK" created_then eval 'mount -o ro "$loop" ext && quiet_ui msgbox "Utility Complete" "Diskette image has been created." ok'
         expect_exit "route, capture, mounted at \"created\": ends 3" 3
-        check "route, capture, mounted at \"created\": says so" "$loop was mounted on $WORK/ext during the job: the diskette was not checked; unmount it and run the job again." "$(said_first mounted)"
+        check "route, capture, mounted at \"created\": says so" "The diskette held the image, but $loop is mounted on $WORK/ext, where it may change: unmount it and run the job again." "$(said_first mounted)"
         umount ext && rm MYFILE.BIN.unchecked.*
     else
         echo "skip: route, drive mounted: no ext2 here"

@@ -98,7 +98,7 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
     mkdir locked tmp && protect locked && mount -t tmpfs -o size=4k tmpfs tmp
     # Wine finds the prefix's server in a folder under $TMPDIR: that one stays reachable.
     server="$(dirname "${TMPDIR:-/tmp}"/wine-*/"$(printf 'server-%x-%x' $(stat -c '%d %i' "$WINEPREFIX"))")"
-    mkdir "tmp/${server##*/}" && mount --bind "$server" "tmp/${server##*/}"
+    mkdir "tmp/${server##*/}" && mount --bind -o ro "$server" "tmp/${server##*/}"
     head -c 4096 /dev/zero >tmp/full
     route capture -f locked/new.bin && expect_exit "route, capture into a folder that refuses writes: refused" 1
     check "route, capture into a folder that refuses writes: says so" "linux-floppy.sh: cannot write in $WORK/locked/: the capture could not be saved there" "$(said)"
@@ -111,6 +111,7 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
     expect_exit "route, capture -f -link.bin, TMPDIR full: ends 0" 0
     check "route, capture -f -link.bin: into the file the link names, the link stays" "same other image.bin" \
         "$(same_bytes "other image.bin" loop.img) $(readlink -- -link.bin)"
+    umount -l tmp
 
     # Interrupted with the capture saved and its window still up.
     route_in_group capture && step "route, capture, Ctrl+C: confirmed" confirm_ok

@@ -160,7 +160,7 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
     check "route, capture, stale cache: the image from before keeps its name" same "$(same_bytes image.bin MYFILE.BIN)"
     check "route, capture, stale cache: the new one is kept beside" 1 "$(ls MYFILE.BIN.unchecked.* | wc -l)"
 
-    echo "# the program run by hand, on that drive unplugged and write-protected: each one prompts"
+    echo "# that drive unplugged and write-protected, through the script and by hand: each job prompts"
     prompts_then_ends() {
         expect_ui "route, $1: the retry prompt, Cancel" msgbox "$2" "$FAILED_TRACK_TEXT" cancel
         expect_exit "route, $1: ends" "${3:-0}"

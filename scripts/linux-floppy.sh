@@ -21,9 +21,16 @@
 # at the last close of the device, where a refused write reaches no one, and
 # while another process holds the device a 9x read-back comes from the cache
 # too. So after each job the script reads the whole diskette past the cache
-# and compares it with the image: it ends with status 0 only when they are
-# equal, 2 when they are not (or a capture saved nothing), the program's own
-# status when that is not 0, and 1 when it refused to start the job.
+# and compares it with the image. It ends with status
+#   0    the diskette holds the image
+#   1    it refused to start the job (the program did not run)
+#   2    the diskette does not hold the image, or a capture saved nothing
+#   3    the diskette was not checked, or not in whole: it could not be read
+#        from some track on, it was mounted or held open during the job, or
+#        the script itself failed
+#   130  interrupted (Ctrl+C, a closed terminal): nothing was checked
+#   S    startdisk.exe's own status when that is not 0 (255, 254)
+# and every ending after the program has started says why in one line.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 . "$here/wine-dialog-look.sh"
@@ -97,13 +104,48 @@ is_image() {
     [ "$size" = $IMAGE_BYTES ] || refuse "$1 holds $size bytes, not $IMAGE_BYTES: not a diskette image"
 }
 
+# Where the device is mounted, if it is.
+mount_point() {
+    local where
+    where="$(awk -v dev="$(stat -L -c %Hr:%Lr "$1")" '$3 == dev { print $5; exit }' /proc/self/mountinfo)"
+    [ -n "$where" ] && echo "$where"
+}
 # A mounted diskette would be written under the file system's feet, and a
 # desktop may mount one whenever it is put in.
 not_mounted() {
     local where
-    where="$(awk -v dev="$(stat -L -c %Hr:%Lr "$1")" '$3 == dev { print $5; exit }' /proc/self/mountinfo)"
-    [ -z "$where" ] ||
+    ! where="$(mount_point "$1")" ||
         refuse "$1 is mounted on $where: unmount it first (udisksctl unmount -b $1, or ${sudo_word}umount $1)"
+}
+# The processes that hold the device open. While one does, Linux keeps its
+# cache of it and a read-back comes from there. Only this user's processes
+# can be seen.
+holders_of() {
+    local fd pid holders=""
+    for fd in $(find /proc/[0-9]*/fd -lname "$1" 2>/dev/null); do
+        pid="${fd#/proc/}" && pid="${pid%%/*}"
+        [[ "$holders" == *"pid $pid "* ]] || holders+="pid $pid ($(cat "/proc/$pid/comm" 2>/dev/null)), "
+    done
+    [ -n "$holders" ] && echo "${holders%, }"
+}
+not_held() {
+    local holders
+    ! holders="$(holders_of "$1")" || refuse "$1 is held open by $holders: close that first"
+}
+
+# From track $1 on, the diskette read past the cache against the image, a
+# track at a time, nothing stored: prints the first track not read, the
+# first that differs (-1 for none) and how many differ.
+compare_tracks() {
+    local image_fd
+    exec {image_fd}< <(od -An -v -tx1 -w$TRACK -j $(($1 * TRACK)) -- "$image")
+    dd if="$node" iflag=direct,fullblock bs=$TRACK skip="$1" count=$((TRACKS - $1)) status=none 2>/dev/null |
+        od -An -v -tx1 -w$TRACK |
+        awk -v t="$1" -v full=$((3 * TRACK)) -v image="/dev/fd/$image_fd" '
+            length($0) != full { exit }
+            { if ((getline want < image) <= 0) { t = -1; exit }; if ($0 != want && !n++) f = t; t++ }
+            END { if (t >= 0) print t, (n ? f : -1), n + 0 }' || true
+    exec {image_fd}<&-
 }
 
 if [ "${1:-}" = --nt ]; then
@@ -121,6 +163,8 @@ case "${1:-}" in write | verify | capture)
     # Only an image file may follow: the script gives the program its options.
     [ $# = 0 ] || { [ $# = 2 ] && [[ "$1" == [-/]f ]]; } ||
         refuse "usage: scripts/linux-floppy.sh $job [-f <image file>], in the program's folder (a name with blanks in quotes)"
+    # An empty name is most often a wrapper's unset variable, not MYFILE.BIN.
+    [ $# = 0 ] || [ -n "$2" ] || refuse "the image file name after -f is empty"
     folder="$PWD"
     exe="$(in_folder startdisk.exe)" || refuse "there is no startdisk.exe in $folder: run this in the program's folder"
     [ -L "$prefix/dosdevices/a::" ] || refuse "drive A: of $prefix is not set up: run $script <device> [folder] first"
@@ -128,39 +172,40 @@ case "${1:-}" in write | verify | capture)
     node="$(readlink -f "$link" || true)"
     [ -b "$node" ] || refuse "drive A: is $link, which leads to no drive: plug the drive in, or run $script <device> [folder] again"
     { [ -r "$node" ] && [ -w "$node" ]; } || refuse "$node is not readable and writable by you ($(access_advice "$node"))"
+    # Any other diskette fails half way or at every track, prompt after prompt.
+    size="$(blockdev --getsize64 "$node" 2>/dev/null)" || refuse "cannot read the size of $node: is a diskette in the drive?"
+    [ "$size" = $IMAGE_BYTES ] || refuse "$node holds $size bytes, not $IMAGE_BYTES: not a 1.44 MB diskette"
     not_mounted "$node"
-    # While another process holds the device, Linux keeps its cache of it and
-    # a read-back comes from there. Only this user's processes can be seen.
-    holders=""
-    for fd in $(find /proc/[0-9]*/fd -lname "$node" 2>/dev/null); do
-        pid="${fd#/proc/}" && pid="${pid%%/*}"
-        [[ "$holders" == *"pid $pid "* ]] || holders+="pid $pid ($(cat "/proc/$pid/comm" 2>/dev/null)), "
-    done
-    [ -z "$holders" ] || refuse "$node is held open by ${holders%, }: close that first"
+    not_held "$node"
 
+    # The job works on the file a link names, and the link stays. The name
+    # is made absolute, so that no tool reads it as an option.
+    image="$(readlink -f -- "${2:-$(in_folder MYFILE.BIN || echo "$folder/MYFILE.BIN")}")" ||
+        refuse "there is no folder for the image ${2:-}"
+    if [ "$job" = capture ]; then
+        # The program saves beside the image and then gives it its name.
+        [ -w "${image%/*}/" ] || refuse "cannot write in ${image%/*}/: the capture could not be saved there"
+        [ ! -e "$image" ] || [ -w "$image" ] || refuse "$image is not writable: the capture could not replace it"
+    else
+        is_image "$image"
+    fi
     # The image as Wine names it for the program (Z:\home\...): one argument,
     # which Wine passes in quotation marks when it holds a blank.
-    image="${2:-$(in_folder MYFILE.BIN || echo "$folder/MYFILE.BIN")}"
-    [ "$job" = capture ] || is_image "$image"
-    args=()
-    if [ $# = 2 ]; then
-        win_name="$(WINEDEBUG=-all winepath -w "$image" 2>/dev/null)" && [ -n "$win_name" ] ||
-            refuse "wine cannot name $image"
-        args=(-f "$win_name")
-    fi
+    win_name="$(WINEDEBUG=-all winepath -w -- "$image" 2>/dev/null)" && [ -n "$win_name" ] ||
+        refuse "wine cannot name $image"
     export WINEDEBUG="${WINEDEBUG:-fixme-all,err-int21}"
-    read_back="$(mktemp)"
-    keep=""
-    drop_keep() { [ -z "$keep" ] || rm -f -- "$keep"; keep=""; }
+    keep="" part=""
+    drop_keep() { rm -f -- ${keep:+"$keep"} ${part:+"$part"}; keep="" part=""; }
     # Which file stands under the image's name, and since when.
     image_identity() { stat -L -c %d:%i:%Y.%y -- "$image" 2>/dev/null || echo none; }
-    # A capture that is not found equal keeps the image that was there before
-    # (rename does nothing when both names are links to one file). The new
-    # image is kept too, under another name: it may yet be right, when it is
-    # the check that lost the drive.
+    before="$(image_identity)"
+    # A capture that is not found equal keeps the image that was there before,
+    # known by the file under its name, not by its bytes. The new image is
+    # kept too, under another name: it may yet be right, when it is the
+    # check that lost the drive.
     restore() {
         local unchecked=""
-        if [ -z "$keep" ] || [ "$keep" -ef "$image" ]; then
+        if [ -z "$keep" ] || [ "$(image_identity)" = "$before" ]; then
             drop_keep
         elif [ -e "$image" ] && ! { unchecked="$(mktemp -- "$image.unchecked.XXXXXX")" &&
             mv -f -- "$image" "$unchecked"; }; then
@@ -170,71 +215,95 @@ case "${1:-}" in write | verify | capture)
             mv -f -- "$keep" "$image" && echo "$image is as it was before the capture." >&2
         fi
     }
-    # A second Ctrl+C must not cut the restore short.
-    trap 'trap "" INT TERM HUP; restore; rm -f "$read_back"' EXIT
+    # Once the program has started, every ending says why in one line, and
+    # status 1 stays a refusal before the job.
+    started="" ended=""
+    end() { ended=yes; echo "$2" >&"$(( $1 == 0 ? 1 : 2 ))" || true; exit "$1"; }
+    at_exit() {
+        local status=$?
+        # A second Ctrl+C must not cut the take-back short.
+        trap "" INT TERM HUP
+        if [ -n "$started" ] && [ -z "$ended" ]; then
+            echo "linux-floppy.sh stopped on a failure of its own (status $status): the diskette was not checked." >&2 || true
+            status=3
+        fi
+        restore
+        exit "$status"
+    }
+    trap at_exit EXIT
+    # Ctrl+C or a closed terminal: in a terminal the program ends too, with
+    # status 0 as if it had finished, and elsewhere it may not end at all. So
+    # the script notices the signal itself, ends the program if it is still
+    # running, and checks nothing.
+    program=""
+    interrupted() {
+        [ -z "$program" ] || { kill "$program" 2>/dev/null; wait "$program" 2>/dev/null || true; }
+        end 130 "Interrupted: the diskette was not checked."
+    }
+    trap interrupted INT TERM HUP
     case "$job" in
-    write) run=(wine "$exe" "${args[@]}") ;;
+    write) run=(wine "$exe" -f "$win_name") ;;
     verify)
         # With the caller's display: the program starts right after.
         WINEDEBUG=-all wine reg add "$win98_key" /v Version /d win98 /f >/dev/null 2>&1 </dev/null ||
             refuse "wine could not set the win98 version for $win98_name in $prefix"
         mkdir -p "$prefix/win98"
         ln -sfn "$exe" "$prefix/win98/$win98_name"
-        run=(wine "$prefix/win98/$win98_name" -v "${args[@]}") ;;
+        run=(wine "$prefix/win98/$win98_name" -v -f "$win_name") ;;
     capture)
-        before="$(image_identity)"
+        # Made under a name of its own first: a Ctrl+C meanwhile leaves no
+        # half-made copy to be taken for the image.
         if [ "$before" != none ]; then
-            keep="$(mktemp -- "$image.XXXXXX")" &&
-                { ln -f -- "$image" "$keep" 2>/dev/null || cp -p -- "$image" "$keep"; } ||
-                { rm -f -- "$keep" && keep="" && refuse "cannot keep a copy of $image beside it"; }
+            part="$(mktemp -- "$image.XXXXXX")" &&
+                { ln -f -- "$image" "$part" 2>/dev/null || cp -p -- "$image" "$part"; } &&
+                keep="$part" part="" || { drop_keep; refuse "cannot keep a copy of $image beside it"; }
         fi
-        run=(wine "$exe" -r "${args[@]}") ;;
+        run=(wine "$exe" -r -f "$win_name") ;;
     esac
 
+    started=yes
     status=0
-    "${run[@]}" || status=$?
-    if [ "$status" != 0 ]; then
-        echo "startdisk.exe ended with status $status: the diskette was not checked." >&2
-        exit "$status"
-    fi
-    if [ "$job" = capture ] && [ "$(image_identity)" = "$before" ]; then
-        echo "The capture did not complete: no image was saved." >&2
-        drop_keep
-        exit 2
-    fi
-
+    # Waited for in the background, so that a signal is taken at once.
+    "${run[@]}" <&0 &
+    program=$!
+    wait "$program" || status=$?
+    program=""
+    [ "$status" = 0 ] || end "$status" "startdisk.exe ended with status $status: the diskette was not checked."
+    [ "$job" != capture ] || [ "$(image_identity)" != "$before" ] ||
+        end 2 "The capture did not complete: no image was saved."
     # The program's handle is closed: what Linux still holds goes out now,
-    # and every track is read from the drive, not the cache. A track that
-    # cannot be read is tried three times, as a drive may read a marginal
-    # track on another try.
+    # and every track is read from the drive, not the cache, and compared as
+    # it comes, so nothing is stored. A track that cannot be read is tried
+    # three times, as a drive may read a marginal track on another try.
     echo "Reading the diskette back to check it ..."
     sync -- "$node" 2>/dev/null || true
-    have=0 tries=0
-    while [ "$have" -lt $TRACKS ]; do
-        dd if="$node" of="$read_back" iflag=direct bs=$TRACK skip="$have" seek="$have" count=$((TRACKS - have)) \
-            conv=notrunc status=none 2>/dev/null || true
-        got=$(($(stat -c %s "$read_back") / TRACK))
-        truncate -s $((got * TRACK)) "$read_back"
-        if [ "$got" != "$have" ]; then have=$got tries=0; fi
+    [ "$(stat -L -c %s -- "$image" 2>/dev/null)" = $IMAGE_BYTES ] ||
+        end 3 "$image is no longer $IMAGE_BYTES bytes: the diskette was not checked."
+    have=0 tries=0 first=-1 differ=0
+    while [ "$have" -lt $TRACKS ] && [ "$tries" -lt 3 ]; do
+        read -r next first_here differ_here < <(compare_tracks "$have") ||
+            end 3 "The check could not compare the diskette with $image: the diskette was not checked."
+        [ "$first" != -1 ] || first=$first_here
+        differ=$((differ + differ_here))
+        if [ "$next" != "$have" ]; then have=$next tries=0; fi
         tries=$((tries + 1))
-        [ "$tries" -lt 3 ] || break
     done
-    is_image "$image"
-    # The first track that differs, and how many do, among those read.
-    read -r first count < <(cmp -l -n $((have * TRACK)) "$read_back" "$image" 2>/dev/null |
-        awk -v t=$TRACK '{ k = int(($1 - 1) / t); if (!(k in seen)) { seen[k]; n++; if (n == 1) f = k } }
-                         END { print (n ? f : -1), n + 0 }')
-    if [ "$first" = -1 ] && [ "$have" = $TRACKS ]; then
-        drop_keep
-        echo "The diskette holds the image: $TRACKS of $TRACKS tracks."
-        exit 0
-    elif [ "$first" = -1 ]; then
-        echo "The diskette does not hold the image: track $have cannot be read." >&2
-    else
-        [ "$count" = 1 ] && count="1 track differs" || count="$count tracks differ"
-        echo "The diskette does not hold the image: $count, the first is track $first." >&2
+    [ "$have" = $TRACKS ] || unread=", and it could not be checked from track $have on"
+    if [ "$differ" != 0 ]; then
+        [ "$differ" = 1 ] && differ="1 track differs" || differ="$differ tracks differ"
+        end 2 "The diskette does not hold the image: $differ, the first is track $first${unread:-}."
     fi
-    exit 2
+    [ "$have" != 0 ] || end 3 "The diskette could not be checked: track 0 cannot be read."
+    [ "$have" = $TRACKS ] ||
+        end 3 "The diskette could not be checked from track $have on, which cannot be read; tracks 0 to $((have - 1)) hold the image."
+    # A desktop may mount the diskette once it is put in, at the confirmation,
+    # and what mounts or holds it may yet change it.
+    ! where="$(mount_point "$node")" ||
+        end 3 "The diskette held the image, but $node is mounted on $where, where it may change: unmount it and run the job again."
+    ! holders="$(holders_of "$node")" ||
+        end 3 "The diskette held the image, but $node is held open by $holders, which may change it: close that and run the job again."
+    drop_keep
+    end 0 "The diskette holds the image: $TRACKS of $TRACKS tracks."
     ;;
 esac
 

@@ -59,7 +59,8 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
         set +e
         [ -z "$APP_PID" ] || { kill "$APP_PID"; wait "$APP_PID"; } 2>/dev/null
         [ -z "${holder:-}" ] || kill "$holder"
-        umount "$WORK/ext" 2>/dev/null
+        umount "$WORK/ext" 2>/dev/null; umount -l "$WORK/tmp" 2>/dev/null
+        chattr -a MYFILE.BIN 2>/dev/null
         APP_PID="" && losetup -d "$loop" ${protected:-} ${lost:-}
         umount -l "$WORK/medium" 2>/dev/null
         ln -sfn "$STARTDISK_WINE_ROOT/drive-a" "$WINEPREFIX/dosdevices/a:"
@@ -78,14 +79,52 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
     # A job through the script; what it said ends up in route.out.
     route() { "$STARTDISK_SOURCE/scripts/linux-floppy.sh" "$@" >route.out 2>&1 & APP_PID=$!; }
     said() { tail -n 1 route.out; }
+    said_first() { grep -m 1 -e "$1" route.out; }
+    # A job as a terminal starts it: a process group of its own, Ctrl+C not ignored.
+    route_in_group() { setsid env --default-signal=INT "$STARTDISK_SOURCE/scripts/linux-floppy.sh" "$@" >route.out 2>&1 & APP_PID=$!; }
+    created_then() { ui msgbox-buttons "Utility Complete" >/dev/null && "$@"; }
     # Another process holds the drive by its link, and with it Linux's cache.
     hold_drive() { sleep 600 <"$drive" & holder=$!; poll grep -qx sleep "/proc/$holder/comm"; }
 
     patterned_image "other image.bin" && dd if=/dev/urandom of="$loop" bs=9216 count=160 status=none
-    route write -f "other image.bin" && step "route, write -f: up to the transfer" through_screens
-    expect_exit "route, write -f, a good drive: ends 0" 0
-    check "route, write -f: says the diskette holds the image" "The diskette holds the image: 160 of 160 tracks." "$(said)"
-    check "route, write -f: the named image is written whole, not MYFILE.BIN" same "$(same_bytes "other image.bin" loop.img)"
+    route verify -f "other image.bin" && step "route, verify -f: up to the transfer" through_screens
+    step "route, verify -f: Reboot Later" eval 'wait_text "$APP_TITLE" 2 "Reboot &Later" && ui click "$APP_TITLE" 2 >/dev/null'
+    expect_exit "route, verify -f, a good drive: ends 0" 0
+    check "route, verify -f: says the diskette holds the image" "The diskette holds the image: 160 of 160 tracks." "$(said)"
+    check "route, verify -f: the named image is written whole, not MYFILE.BIN" same "$(same_bytes "other image.bin" loop.img)"
+
+    echo "# the route's names: empty, beginning with -, a link; a temporary folder that is full"
+    route capture -f "" && expect_exit "route, capture -f \"\": refused" 1
+    mkdir locked tmp && protect locked && mount -t tmpfs -o size=4k tmpfs tmp
+    # Wine finds the prefix's server in a folder under $TMPDIR: that one stays reachable.
+    server="$(dirname "${TMPDIR:-/tmp}"/wine-*/"$(printf 'server-%x-%x' $(stat -c '%d %i' "$WINEPREFIX"))")"
+    mkdir "tmp/${server##*/}" && mount --bind -o ro "$server" "tmp/${server##*/}"
+    head -c 4096 /dev/zero >tmp/full
+    route capture -f locked/new.bin && expect_exit "route, capture into a folder that refuses writes: refused" 1
+    check "route, capture into a folder that refuses writes: says so" "linux-floppy.sh: cannot write in $WORK/locked/: the capture could not be saved there" "$(said)"
+    dd if=/dev/urandom of="$loop" bs=9216 count=160 status=none
+    ln -s -- "other image.bin" -link.bin && route write -f -link.bin && step "route, write -f -link.bin: up to the transfer" through_screens
+    expect_exit "route, write -f -link.bin: ends 0" 0
+    dd if=/dev/urandom of="$loop" bs=9216 count=160 status=none
+    TMPDIR="$WORK/tmp" route capture -f -link.bin && step "route, capture -f -link.bin, TMPDIR full: confirmed" confirm_ok
+    expect_ui "route, capture -f -link.bin, TMPDIR full: created" msgbox "Utility Complete" "Diskette image has been created." ok
+    expect_exit "route, capture -f -link.bin, TMPDIR full: ends 0" 0
+    check "route, capture -f -link.bin: into the file the link names, the link stays" "same other image.bin" \
+        "$(same_bytes "other image.bin" loop.img) $(readlink -- -link.bin)"
+    umount -l tmp
+
+    # Interrupted with the capture saved and its window still up.
+    route_in_group capture && step "route, capture, Ctrl+C: confirmed" confirm_ok
+    step "route, capture, Ctrl+C at \"created\"" created_then kill -INT -- -"$APP_PID"
+    expect_exit "route, capture, Ctrl+C: ends 130" 130
+    check "route, capture, Ctrl+C: says so, checks nothing" "Interrupted: the diskette was not checked." "$(said_first "^Interrupted\|^Reading")"
+    check "route, capture, Ctrl+C: says where the old image went" "$WORK/MYFILE.BIN is as it was before the capture." "$(said)"
+    check "route, capture, Ctrl+C: the image from before keeps its name" same "$(same_bytes image.bin MYFILE.BIN)"
+    # A keep that the hard link cannot make is a copy.
+    rm MYFILE.BIN.unchecked.* && chattr +a MYFILE.BIN && route capture && expect_ui "route, capture, keep as a copy: shown" wait "$APP_TITLE"
+    expect_ui "route, capture, keep as a copy: cancelled" click "$APP_TITLE" 2
+    expect_exit "route, capture, keep as a copy: cancelled, ends 254" 254
+    chattr -a MYFILE.BIN && check "route, capture, keep as a copy, cancelled: nothing left beside the image" "MYFILE.BIN" "$(ls MYFILE.BIN*)"
 
     hold_drive
     route verify && expect_exit "route, verify, drive held open: refused" 1
@@ -97,6 +136,12 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
         check "route, capture, drive mounted: says so" "linux-floppy.sh: $loop is mounted on $WORK/ext: unmount it first (udisksctl unmount -b $loop, or umount $loop)" "$(said)"
         check "route, capture, drive mounted: the image is kept" same "$(same_bytes image.bin MYFILE.BIN)"
         umount ext
+        # Mounted during the job, after the program's own dismount.
+        route capture && step "route, capture, mounted at \"created\": confirmed" confirm_ok
+        step "route, capture, mounted at \"created\": OK" created_then eval 'mount -o ro "$loop" ext && quiet_ui msgbox "Utility Complete" "Diskette image has been created." ok'
+        expect_exit "route, capture, mounted at \"created\": ends 3" 3
+        check "route, capture, mounted at \"created\": says so" "The diskette held the image, but $loop is mounted on $WORK/ext, where it may change: unmount it and run the job again." "$(said_first mounted)"
+        umount ext && rm MYFILE.BIN.unchecked.*
     else
         echo "skip: route, drive mounted: no ext2 here"
     fi
@@ -115,12 +160,16 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
     check "route, capture, stale cache: the image from before keeps its name" same "$(same_bytes image.bin MYFILE.BIN)"
     check "route, capture, stale cache: the new one is kept beside" 1 "$(ls MYFILE.BIN.unchecked.* | wc -l)"
 
-    echo "# the program run by hand, on that drive unplugged and write-protected: each one prompts"
+    echo "# that drive unplugged and write-protected, through the script and by hand: each job prompts"
     prompts_then_ends() {
         expect_ui "route, $1: the retry prompt, Cancel" msgbox "$2" "$FAILED_TRACK_TEXT" cancel
         expect_exit "route, $1: ends" "${3:-0}"
     }
-    rm "$drive"
+    route capture && expect_ui "route, capture, unplugged at the confirmation: shown" wait "$APP_TITLE"
+    rm "$drive" && step "route, capture, unplugged at the confirmation: confirmed" confirm_ok
+    expect_ui "route, capture, unplugged: the retry prompt, Cancel" msgbox "Error writing to floppy" "$FAILED_TRACK_TEXT" cancel
+    expect_exit "route, capture, unplugged, cancelled: ends 2" 2
+    check "route, capture, unplugged, cancelled: says so" "The capture did not complete: no image was saved." "$(said)"
     start_traced startdisk.exe -r && step "route, capture, drive unplugged: confirmed" confirm_ok
     prompts_then_ends "capture, drive unplugged" "Error writing to floppy"
     check "route, capture, drive unplugged: the image is kept" same "$(same_bytes image.bin MYFILE.BIN)"

@@ -559,6 +559,13 @@ bool progressValues(HWND ctl, int* lo, int* hi, int* pos) {
     return true;
 }
 
+// Tells the test that what it waits for is in place, then keeps it that long.
+void announceAndKeep(const char* word, const std::string& milliseconds) {
+    std::printf("%s\n", word);
+    std::fflush(stdout);
+    Sleep(static_cast<DWORD>(std::strtol(milliseconds.c_str(), nullptr, 10)));
+}
+
 bool run(const Command& c, std::string* out, bool* hasOut) {
     const std::vector<std::string>& a = c.args;
     const std::string& n = a[0];
@@ -596,9 +603,7 @@ bool run(const Command& c, std::string* out, bool* hasOut) {
             });
         if (file == INVALID_HANDLE_VALUE)
             return fail("cannot open " + quote(a[1]) + ", error " + std::to_string(GetLastError()));
-        std::fputs("held\n", stdout);
-        std::fflush(stdout);
-        Sleep(static_cast<DWORD>(std::strtol(a[2].c_str(), nullptr, 10)));
+        announceAndKeep("held", a[2]);
         CloseHandle(file);
         return true;
     }
@@ -609,9 +614,7 @@ bool run(const Command& c, std::string* out, bool* hasOut) {
         HHOOK hook = hookProc ? SetWindowsHookExA(WH_CBT, hookProc, dll, 0) : nullptr;
         if (!hook)
             return fail("cannot hook " + quote(a[1]) + ", error " + std::to_string(GetLastError()));
-        std::fputs("hooked\n", stdout);
-        std::fflush(stdout);
-        Sleep(static_cast<DWORD>(std::strtol(a[2].c_str(), nullptr, 10)));
+        announceAndKeep("hooked", a[2]);
         UnhookWindowsHookEx(hook);
         return true;
     }

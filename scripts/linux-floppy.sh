@@ -104,6 +104,14 @@ is_image() {
     [ "$size" = $IMAGE_BYTES ] || refuse "$1 holds $size bytes, not $IMAGE_BYTES: not a diskette image"
 }
 
+# A 1.44 MB diskette in the drive: any other fails half way or at every
+# track, prompt after prompt. is_diskette <device> <why its size may not be read>
+is_diskette() {
+    local size
+    size="$(blockdev --getsize64 "$1" 2>/dev/null)" || refuse "cannot read the size of $1: $2"
+    [ "$size" = $IMAGE_BYTES ] || refuse "$1 holds $size bytes, not $IMAGE_BYTES: not a 1.44 MB diskette"
+}
+
 # Where the device is mounted, if it is.
 mount_point() {
     local where
@@ -172,9 +180,7 @@ case "${1:-}" in write | verify | capture)
     node="$(readlink -f "$link" || true)"
     [ -b "$node" ] || refuse "drive A: is $link, which leads to no drive: plug the drive in, or run $script <device> [folder] again"
     { [ -r "$node" ] && [ -w "$node" ]; } || refuse "$node is not readable and writable by you ($(access_advice "$node"))"
-    # Any other diskette fails half way or at every track, prompt after prompt.
-    size="$(blockdev --getsize64 "$node" 2>/dev/null)" || refuse "cannot read the size of $node: is a diskette in the drive?"
-    [ "$size" = $IMAGE_BYTES ] || refuse "$node holds $size bytes, not $IMAGE_BYTES: not a 1.44 MB diskette"
+    is_diskette "$node" "is a diskette in the drive?"
     not_mounted "$node"
     not_held "$node"
 
@@ -333,10 +339,7 @@ exe="$(in_folder startdisk.exe || true)"
 [ -e "$device" ] || refuse "$device does not exist"
 [ -b "$device" ] || refuse "$device is not a block device"
 # blockdev opens the device, so a failure here is mostly a lack of access.
-size="$(blockdev --getsize64 "$device" 2>/dev/null)" ||
-    refuse "cannot read the size of $device: you probably lack access ($(access_advice "$device")), or no diskette is in the drive"
-[ "$size" = $IMAGE_BYTES ] ||
-    refuse "$device holds $size bytes, not $IMAGE_BYTES: not a 1.44 MB diskette"
+is_diskette "$device" "you probably lack access ($(access_advice "$device")), or no diskette is in the drive"
 [ -w "$device" ] || refuse "$device is not writable by you ($(access_advice "$device"))"
 not_mounted "$(readlink -f "$device")"
 # ln -sfn would put a link inside a real folder instead of replacing it.

@@ -167,8 +167,7 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
     }
     route capture && expect_ui "route, capture, unplugged at the confirmation: shown" wait "$APP_TITLE"
     rm "$drive" && step "route, capture, unplugged at the confirmation: confirmed" confirm_ok
-    expect_ui "route, capture, unplugged: the retry prompt, Cancel" msgbox "Error writing to floppy" "$FAILED_TRACK_TEXT" cancel
-    expect_exit "route, capture, unplugged, cancelled: ends 2" 2
+    prompts_then_ends "capture, unplugged, cancelled" "Error writing to floppy" 2
     check "route, capture, unplugged, cancelled: says so" "The capture did not complete: no image was saved." "$(said)"
     start_traced startdisk.exe -r && step "route, capture, drive unplugged: confirmed" confirm_ok
     prompts_then_ends "capture, drive unplugged" "Error writing to floppy"

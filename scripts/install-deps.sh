@@ -2,7 +2,14 @@
 # Installs what building and testing need on a fresh Debian 12 machine:
 #   install-deps.sh           everything
 #   install-deps.sh program   only what building the program and its folder needs
-# Idempotent: does nothing when every tool is already present.
+# Idempotent: does nothing, and says nothing, when every tool is already present.
+#
+# A package mirror in the middle of a sync serves some lists that do not match
+# their index; apt-get update then ends 100. That list is tried again a few
+# times and then done without. Without it, the two architectures may see
+# different newest versions of the same library, which multiarch refuses
+# ("held broken packages"); the release's own suite has one version for both,
+# so the install is tried again from there.
 set -euo pipefail
 
 need=()
@@ -27,6 +34,52 @@ fi
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 export DEBIAN_FRONTEND=noninteractive
+update_tries=${STARTDISK_APT_TRIES:-3}
+update_pause=${STARTDISK_APT_PAUSE:-20}   # seconds between tries of a failed list
+
+say() { echo "install-deps.sh: $*" >&2; }
+
+# apt's own reason, without its hash listings: the lines that start "E:" or
+# name an unmet dependency.
+apt_reason() { grep -E '^(E:|W:| +[^ ].*: *(Depends|PreDepends|Conflicts|Breaks):)' <<<"$1" | grep -v '^ *- ' || true; }
+
+# The addresses of the lists apt could not fetch, one a line.
+failed_lists() { sed -n 's/^E: Failed to fetch \([^ ]*\).*/\1/p' <<<"$1" | sort -u; }
+
+update_lists() {
+    local try out
+    for ((try = 1; ; try++)); do
+        if out=$($SUDO apt-get update 2>&1); then
+            # apt-get update ends 0 on some failed lists too; its E: lines tell.
+            [ -z "$(failed_lists "$out")" ] && return 0
+        fi
+        [ "$try" -ge "$update_tries" ] && break
+        say "some package lists could not be downloaded (the mirror may be mid-sync); trying again in ${update_pause} s ($try of $update_tries)"
+        sleep "$update_pause"
+    done
+    local lists
+    lists=$(failed_lists "$out")
+    if [ -n "$lists" ]; then
+        say "warning: going on without these package lists, which failed $update_tries times:"
+        sed 's/^/    /' <<<"$lists" >&2
+    else
+        say "warning: apt-get update failed $update_tries times; going on with the lists apt has:"
+        apt_reason "$out" | sed 's/^/    /' >&2
+    fi
+}
+
+install_packages() { $SUDO apt-get install -y -qq --no-install-recommends "$@" "${need[@]}" 2>&1; }
+
 dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+update_lists
+if out=$(install_packages); then exit 0; fi
+codename=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+if [ -n "$codename" ]; then
+    say "the install failed; trying again from the release's own suite ($codename), which holds one version of each library for both architectures"
+    if out=$(install_packages -t "$codename"); then exit 0; fi
+fi
+say "could not install: ${need[*]}"
+say "apt-get said:"
+apt_reason "$out" | sed 's/^/    /' >&2
+say "The package mirror may be mid-sync: try again later, or install these packages by hand (sudo apt-get install ${need[*]})."
+exit 1

@@ -73,15 +73,6 @@ bool IsFullPath(const std::string& tail, std::size_t at)
     return driveRoot || Begins(tail, at, "\\\\");
 }
 
-bool WordBegins(const std::string& tail, const std::vector<std::size_t>& words, std::size_t end, const char* slash,
-                const char* dash)
-{
-    for (std::size_t word : words)
-        if (word < end && (Begins(tail, word, slash) || Begins(tail, word, dash)))
-            return true;
-    return false;
-}
-
 // Where the name starting at name ends: the tail's end; for a quoted name the
 // next mark, when only blanks and tabs follow that, and then the mark itself
 // is left out; for a name no mark closes, the tail's end without the mark.
@@ -110,12 +101,19 @@ void CheckOptions(const std::string& tail, LeadByteTest isLeadByte)
     const CommandLineOptions options = ParseCommandLine(tail.c_str(), isLeadByte);
     const std::vector<std::size_t> words = WordStarts(tail, isLeadByte);
     std::size_t option = std::string::npos;
-    for (std::size_t word : words)
-        if (option == std::string::npos && word < tail.size() &&
-            (Begins(tail, word, "/f") || Begins(tail, word, "-f") || IsFullPath(tail, word)))
+    bool capture = false, verify = false;
+    for (std::size_t word : words) {
+        if (word == tail.size())
+            break;
+        if (Begins(tail, word, "/f") || Begins(tail, word, "-f") || IsFullPath(tail, word)) {
             option = word;
-    Require(options.captureMode == WordBegins(tail, words, option, "/r", "-r"));
-    Require(options.verify == WordBegins(tail, words, option, "/v", "-v"));
+            break;
+        }
+        capture = capture || Begins(tail, word, "/r") || Begins(tail, word, "-r");
+        verify = verify || Begins(tail, word, "/v") || Begins(tail, word, "-v");
+    }
+    Require(options.captureMode == capture);
+    Require(options.verify == verify);
     if (option == std::string::npos) {
         Require(options.imageFileName == kDefaultImageFileName);
         return;

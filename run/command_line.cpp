@@ -14,30 +14,43 @@ constexpr const char* kQuotationMark = "\"";
 constexpr const char* kBlanks = " \t";
 constexpr const char* kUncPrefix = "\\\\";
 
+bool StartsWith(const char* at, const char* text)
+{
+    return std::strncmp(at, text, std::strlen(text)) == 0;
+}
+
 // The character after the one at at: under a double-byte code page a lead
-// byte and the byte after it are one character.
+// byte and the byte after it are one character. Windows' trail bytes start
+// at 40h, so none is '/', '-', '"' or a blank; the walk matters for
+// malformed text, where a lead byte directly before one of them is taken as
+// one character with it.
 const char* NextCharacter(const char* at, LeadByteTest isLeadByte)
 {
     const bool doubleByte = isLeadByte && isLeadByte(static_cast<unsigned char>(*at)) && at[1];
     return at + (doubleByte ? 2 : 1);
 }
 
-// First occurrence of text that starts on a character boundary before end
-// (null: the end of the tail). Windows' trail bytes start at 40h, so none is
-// '/', '-' or '"'; the walk matters for malformed text, where a lead byte
-// directly before one of them is taken as one character with it.
-const char* Find(const char* tail, const char* text, LeadByteTest isLeadByte, const char* end = nullptr)
+// First occurrence of text that starts on a character boundary.
+const char* Find(const char* tail, const char* text, LeadByteTest isLeadByte)
 {
-    const std::size_t length = std::strlen(text);
-    for (const char* at = tail; *at && at != end; at = NextCharacter(at, isLeadByte))
-        if (std::strncmp(at, text, length) == 0)
+    for (const char* at = tail; *at; at = NextCharacter(at, isLeadByte))
+        if (StartsWith(at, text))
             return at;
     return nullptr;
 }
 
-const char* Earlier(const char* left, const char* right)
+// Where the word after the one at at begins: right after the next blank or
+// control character, or at the end of the tail. The walk goes by
+// characters, so a lead byte and the byte after it never end a word.
+const char* NextWord(const char* at, LeadByteTest isLeadByte)
 {
-    return left && right ? (left < right ? left : right) : (left ? left : right);
+    while (*at) {
+        const char* next = NextCharacter(at, isLeadByte);
+        if (next == at + 1 && static_cast<unsigned char>(*at) <= ' ')
+            return next;
+        at = next;
+    }
+    return at;
 }
 
 bool IsDriveLetter(char c)
@@ -45,14 +58,29 @@ bool IsDriveLetter(char c)
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-// A tail that is one full path ("C:\...", "c:/...", "\\server\..."), bare or
-// quoted, is how Windows starts a program with a file dropped on it, and how
-// Send To and "Open with" do: the whole tail names the image.
-bool IsFullPath(const char* tail)
+// A word that begins as a full path ("C:\...", "c:/...", "\\server\..."),
+// bare or quoted, is how Windows passes a file dropped on the program or on
+// a shortcut to it, after the shortcut's own options, and how Send To and
+// "Open with" do: it names the image, from there to the end of the tail.
+bool IsFullPath(const char* word)
 {
-    const char* path = *tail == *kQuotationMark ? tail + 1 : tail;
+    const char* path = *word == *kQuotationMark ? word + 1 : word;
     const bool driveRoot = IsDriveLetter(path[0]) && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
-    return driveRoot || std::strncmp(path, kUncPrefix, std::strlen(kUncPrefix)) == 0;
+    return driveRoot || StartsWith(path, kUncPrefix);
+}
+
+bool NamesImage(const char* word)
+{
+    return StartsWith(word, kFileSlash) || StartsWith(word, kFileDash) || IsFullPath(word);
+}
+
+// Whether a word before end begins with either form of an option.
+bool OptionGiven(const char* tail, const char* end, const char* slash, const char* dash, LeadByteTest isLeadByte)
+{
+    for (const char* word = tail; word != end; word = NextWord(word, isLeadByte))
+        if (StartsWith(word, slash) || StartsWith(word, dash))
+            return true;
+    return false;
 }
 
 bool OnlyBlanks(const char* text)
@@ -87,26 +115,25 @@ std::string_view ImageFileName(const char* name, LeadByteTest isLeadByte)
 
 CommandLineOptions ParseCommandLine(const char* tail, LeadByteTest isLeadByte)
 {
+    // Options count only where a word begins, and only before the first
+    // word that names the image: a file option, or a full path. Nothing in
+    // "-v C:\Downloads\win98-rescue.img" or in "a-r.img" asks for a capture.
+    const char* naming = tail;
+    while (*naming && !NamesImage(naming))
+        naming = NextWord(naming, isLeadByte);
+
     CommandLineOptions options;
-    if (IsFullPath(tail)) {
-        options.imageFileName = ImageFileName(tail, isLeadByte);
+    options.captureMode = OptionGiven(tail, naming, kCaptureSlash, kCaptureDash, isLeadByte);
+    options.verify = OptionGiven(tail, naming, kVerifySlash, kVerifyDash, isLeadByte);
+    if (!*naming)
         return options;
-    }
-    // The first file option of either form: the "/f" of "-f C:/floppies/a.img"
-    // lies inside the name.
-    const char* option = Earlier(Find(tail, kFileSlash, isLeadByte), Find(tail, kFileDash, isLeadByte));
-
-    // What follows the file option is the name, so nothing in it is an
-    // option: "-f win98-rescue.img" names an image to write, not one to
-    // capture over.
-    options.captureMode = Find(tail, kCaptureSlash, isLeadByte, option) || Find(tail, kCaptureDash, isLeadByte, option);
-    options.verify = Find(tail, kVerifySlash, isLeadByte, option) || Find(tail, kVerifyDash, isLeadByte, option);
-
-    if (option) {
+    if (IsFullPath(naming)) {
+        options.imageFileName = ImageFileName(naming, isLeadByte);
+    } else {
         // The option and the one character after it, normally a blank. An
         // option that ends the tail leaves no room for a name: the name is
         // empty, so opening the image file fails visibly later on.
-        const char* separator = option + std::strlen(kFileDash);
+        const char* separator = naming + std::strlen(kFileDash);
         options.imageFileName = ImageFileName(*separator ? NextCharacter(separator, isLeadByte) : separator, isLeadByte);
     }
     return options;

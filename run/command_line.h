@@ -19,13 +19,13 @@ struct CommandLineOptions {
 // Null means a single-byte code page.
 using LeadByteTest = bool (*)(unsigned char);
 
-// The options are found as plain substrings of the raw tail: no tokenising,
-// no case folding. The first file option of either form names the image
-// file: what follows it runs to the end of the tail, or, when it is in
-// quotation marks with nothing but blanks after them, is what stands between
-// them. -r and -v count only before that option, never inside the name. A
-// tail that is a full path, as Windows passes a file dropped on the program,
-// is the name, quoted by the same rule, and holds no option.
+// An option counts only where a word begins: at the tail's start or right
+// after a blank or control character; no case folding. The first word that
+// names the image ends the options: the first file option of either form,
+// whose name follows it, or a full path, as Windows passes a file dropped
+// on the program or on a shortcut to it. The name runs to the end of the
+// tail, or, when it is in quotation marks with nothing but blanks after
+// them, is what stands between them.
 CommandLineOptions ParseCommandLine(const char* tail, LeadByteTest isLeadByte = nullptr);
 
 // The process command line without the program name and the control

@@ -33,6 +33,9 @@ bool UserWantsRetry(bool direct)
         OutputDebugStringA(kVwin32FailedTrackDebugLine);
     if (UserEndedTransfer())
         return false;
+    // The failed track left its own code; a prompt that fails without one
+    // must not pass that off as the reason.
+    SetLastError(ERROR_SUCCESS);
     const int answer = MessageBoxA(runState.progressWindow, kFailedTrackText,
                                    direct ? kDirectFailedTrackCaption : kVwin32FailedTrackCaption,
                                    MB_OKCANCEL | MB_ICONERROR);

@@ -228,6 +228,16 @@ for family in nt 9x; do
     end_successful_run "$family dropped image" "$family"
     disk_holds "$family dropped image" "my dir/win98-rescue -f.img"
     check "$family dropped image: MYFILE.BIN as it was" same "$(same_bytes MYFILE.BIN image.before)"
+    if [ "$family" = nt ]; then
+        # A shortcut that carries an option passes a dropped file after it.
+        # The platform rules check that the write was a verified one.
+        patterned_image "my dir/win98-rescue.img"
+        noisy_disk
+        create_run -v "$(winepath -w "$WORK/my dir/win98-rescue.img")"
+        end_successful_run "nt -v, then a dropped image" nt
+        disk_holds "nt -v, then a dropped image" "my dir/win98-rescue.img"
+        check "nt -v, then a dropped image: MYFILE.BIN as it was" same "$(same_bytes MYFILE.BIN image.before)"
+    fi
 
     echo "# $family: an image file another program holds open"
     # cmd keeps the file it appends output to open for writing while the

@@ -141,8 +141,8 @@ patterned_image() { head -c "$IMAGE_SIZE" /dev/urandom > "$1"; }
 # Starts a Windows command that runs the program, traced; its debugger
 # output and trace go to debug.log.
 start_traced() {
-    # The program finds its options anywhere in the command line, and so do the rules.
-    case "${*:2}" in *-v* | */v*) APP_MODE=+v ;; *) APP_MODE="" ;; esac
+    # The program finds its options where words begin, and so do the rules.
+    case " ${*:2}" in *" -v"* | *" /v"*) APP_MODE=+v ;; *) APP_MODE="" ;; esac
     WINEDEBUG=$APP_DEBUG WINEDLLOVERRIDES="${APP_DLLOVERRIDES:-$WINEDLLOVERRIDES}" wine "$@" 2>"$WORK/debug.log" &
     APP_PID=$!
     APP_TRACED=1

@@ -1,5 +1,5 @@
 // Any command line, however long or strange, parses without reading out of
-// bounds, each option is found exactly where a plain search finds it before
+// bounds, each option is found exactly where a word begins with it before
 // the image file name, and the name is exactly where the rule puts it.
 #include <algorithm>
 #include <cctype>
@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "run/command_line.h"
 
@@ -42,20 +43,34 @@ std::size_t Find(const std::string& tail, const char* text, LeadByteTest isLeadB
     return std::string::npos;
 }
 
-bool Occurs(const std::string& tail, const char* slash, const char* dash, LeadByteTest isLeadByte)
+// Where the words begin: at 0, and after each character that is a single
+// byte of code 32 or less.
+std::vector<std::size_t> WordStarts(const std::string& tail, LeadByteTest isLeadByte)
 {
-    return Find(tail, slash, isLeadByte) != std::string::npos || Find(tail, dash, isLeadByte) != std::string::npos;
+    std::vector<std::size_t> starts = {0};
+    for (std::size_t at = 0; at < tail.size();) {
+        const std::size_t next = Next(tail, at, isLeadByte);
+        if (next == at + 1 && static_cast<unsigned char>(tail[at]) <= ' ')
+            starts.push_back(next);
+        at = next;
+    }
+    return starts;
 }
 
-// A tail that begins, perhaps after a quotation mark, with a drive letter, a
-// colon and a slash of either kind, or with two backslashes.
-bool IsFullPath(const std::string& tail)
+bool Begins(const std::string& tail, std::size_t at, const char* text)
 {
-    const std::size_t at = tail.compare(0, 1, "\"") == 0 ? 1 : 0;
+    return tail.compare(at, std::strlen(text), text) == 0;
+}
+
+// What begins, perhaps after a quotation mark, with a drive letter, a colon
+// and a slash of either kind, or with two backslashes.
+bool IsFullPath(const std::string& tail, std::size_t at)
+{
+    at += Begins(tail, at, "\"") ? 1 : 0;
     const bool letter = at < tail.size() && std::isalpha(static_cast<unsigned char>(tail[at])) &&
                         static_cast<unsigned char>(tail[at]) < 0x80;
-    const bool driveRoot = letter && (tail.compare(at + 1, 2, ":\\") == 0 || tail.compare(at + 1, 2, ":/") == 0);
-    return driveRoot || tail.compare(at, 2, "\\\\") == 0;
+    const bool driveRoot = letter && (Begins(tail, at + 1, ":\\") || Begins(tail, at + 1, ":/"));
+    return driveRoot || Begins(tail, at, "\\\\");
 }
 
 // Where the name starting at name ends: the tail's end; for a quoted name the
@@ -77,24 +92,34 @@ void CheckName(const std::string& tail, std::size_t name, std::string_view found
     Require(found.size() == end - name);
 }
 
-// A full path is the name and holds no option. Otherwise each flag stands
-// for its own two texts alone, found before the first file option of either
-// form, and after that option and one character comes the name. Without a
-// file option the name is the default.
+// Each flag stands for its own two texts alone, at the start of a word
+// before the first word that is a file option of either form or a full
+// path. A full path is the name; after a file option and one character
+// comes the name. Without either the name is the default.
 void CheckOptions(const std::string& tail, LeadByteTest isLeadByte)
 {
     const CommandLineOptions options = ParseCommandLine(tail.c_str(), isLeadByte);
-    if (IsFullPath(tail)) {
-        Require(!options.captureMode && !options.verify);
-        CheckName(tail, 0, options.imageFileName, isLeadByte);
-        return;
+    const std::vector<std::size_t> words = WordStarts(tail, isLeadByte);
+    std::size_t option = std::string::npos;
+    bool capture = false, verify = false;
+    for (std::size_t word : words) {
+        if (word == tail.size())
+            break;
+        if (Begins(tail, word, "/f") || Begins(tail, word, "-f") || IsFullPath(tail, word)) {
+            option = word;
+            break;
+        }
+        capture = capture || Begins(tail, word, "/r") || Begins(tail, word, "-r");
+        verify = verify || Begins(tail, word, "/v") || Begins(tail, word, "-v");
     }
-    const std::size_t option = std::min(Find(tail, "/f", isLeadByte), Find(tail, "-f", isLeadByte));
-    const std::string beforeName = tail.substr(0, option);
-    Require(options.captureMode == Occurs(beforeName, "/r", "-r", isLeadByte));
-    Require(options.verify == Occurs(beforeName, "/v", "-v", isLeadByte));
+    Require(options.captureMode == capture);
+    Require(options.verify == verify);
     if (option == std::string::npos) {
         Require(options.imageFileName == kDefaultImageFileName);
+        return;
+    }
+    if (IsFullPath(tail, option)) {
+        CheckName(tail, option, options.imageFileName, isLeadByte);
         return;
     }
     std::size_t name = std::min(option + 2, tail.size());

@@ -50,8 +50,11 @@ INSTANTIATE_TEST_SUITE_P(
         TailCase{"/f a.bin -f b.bin", false, "a.bin -f b.bin"},
         TailCase{"-f a.bin /f b.bin", false, "a.bin /f b.bin"},
         TailCase{"-f D:\\my-records.bin", false, "D:\\my-records.bin"},
-        // No word boundaries before the file option.
-        TailCase{"x-ry -f a.bin", true, "a.bin"},
+        // An option counts only where a word begins, and may run on into it.
+        TailCase{"x-ry -f a.bin", false, "a.bin"},
+        TailCase{"-r-v", true, "MYFILE.BIN", false},
+        TailCase{"-r\t-v", true, "MYFILE.BIN", true},
+        TailCase{"win98-rescue.img", false, "MYFILE.BIN"},
         TailCase{"-R", false, "MYFILE.BIN"},
         TailCase{"/F", false, "MYFILE.BIN"},
         // A quoted name ends at its closing mark when only blanks follow it,
@@ -77,11 +80,20 @@ INSTANTIATE_TEST_SUITE_P(
         TailCase{"\\\\server\\share\\x-r.img", false, "\\\\server\\share\\x-r.img"},
         TailCase{"\"\\\\server\\my share\\x-v.img\" ", false, "\\\\server\\my share\\x-v.img"},
         TailCase{"\"C:\\x.img\" -r", false, "\"C:\\x.img\" -r"},
-        // Not a full path: searched for options as ever.
-        TailCase{"a-r.img", true, "MYFILE.BIN"},
-        TailCase{"C:x-r.img", true, "MYFILE.BIN"},
-        TailCase{"1:\\x-r.img", true, "MYFILE.BIN"},
-        TailCase{" C:\\x-r.img", true, "MYFILE.BIN"},
+        TailCase{" C:\\x-r.img", false, "C:\\x-r.img"},
+        // A full path after options, as a shortcut, Send To or "Open with"
+        // that carries an option passes a dropped file: only what stands
+        // before it is searched for options.
+        TailCase{"-v C:\\Downloads\\win98-rescue.img", false, "C:\\Downloads\\win98-rescue.img", true},
+        TailCase{"-r \"C:\\My Images\\a.img\"", true, "C:\\My Images\\a.img"},
+        TailCase{"-r \\\\server\\share\\x-v.img", true, "\\\\server\\share\\x-v.img"},
+        TailCase{"-v c:/a.img -r", false, "c:/a.img -r", true},
+        // After a file option a full path is part of the name.
+        TailCase{"-f a.bin C:\\b-r.img", false, "a.bin C:\\b-r.img"},
+        // Not a full path: a name, searched for options as any word.
+        TailCase{"a-r.img", false, "MYFILE.BIN"},
+        TailCase{"C:x-r.img", false, "MYFILE.BIN"},
+        TailCase{"1:\\x-r.img", false, "MYFILE.BIN"},
         TailCase{"-f\"a.bin\"", false, "a.bin\""},
         TailCase{"-f a.bin  ", false, "a.bin  "},
         // An option that ends the tail leaves an empty name, not a crash.
@@ -102,12 +114,12 @@ bool ShiftJisLikeLeadByte(unsigned char byte)
 
 TEST(ParseCommandLineDoubleByte, OptionTextInsideATrailByteIsNotAnOption)
 {
-    // A lead byte directly before '-' is taken as one character with it
-    // (malformed text: Windows' trail bytes start at 40h), so the 'r' after
-    // it makes no "-r".
-    const std::string tail = "\x81-r -f a.bin";
+    // A lead byte directly before a blank is taken as one character with it
+    // (malformed text: Windows' trail bytes start at 40h), so no word begins
+    // after it, and the "-r" there is no option.
+    const std::string tail = "\x81 -r -f a.bin";
     EXPECT_FALSE(ParseCommandLine(tail.c_str(), ShiftJisLikeLeadByte).captureMode);
-    EXPECT_TRUE(ParseCommandLine(tail.c_str()).captureMode) << "a single-byte code page sees the bytes";
+    EXPECT_TRUE(ParseCommandLine(tail.c_str()).captureMode) << "a single-byte code page sees the blank";
     EXPECT_EQ(ParseCommandLine(tail.c_str(), ShiftJisLikeLeadByte).imageFileName, "a.bin");
     // A name holding "-r" stays a name under either code page.
     EXPECT_FALSE(ParseCommandLine("-f \x82\xA0-r.bin", ShiftJisLikeLeadByte).captureMode);

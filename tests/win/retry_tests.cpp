@@ -80,6 +80,27 @@ struct TransferRun {
 
 bool verifyWrites = false;
 
+// The import through which the transfer loop calls MessageBoxA. Windows
+// documents 0 for a message box that could not be made, with an error code
+// that it may or may not set; every failure Wine gives sets one or clears
+// it, so a prompt that leaves the code as it was needs a stand-in.
+using MessageBoxProc = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
+extern "C" MessageBoxProc importedMessageBox asm("__imp__MessageBoxA@16");
+
+int WINAPI PromptNotMade(HWND, LPCSTR, LPCSTR, UINT)
+{
+    return 0;
+}
+
+bool ImportMessageBox(MessageBoxProc procedure)
+{
+    DWORD protection;
+    if (!VirtualProtect(&importedMessageBox, sizeof importedMessageBox, PAGE_READWRITE, &protection))
+        return false;
+    importedMessageBox = procedure;
+    return VirtualProtect(&importedMessageBox, sizeof importedMessageBox, protection, &protection) != FALSE;
+}
+
 DWORD WINAPI TransferThread(LPVOID parameter)
 {
     static unsigned char image[DiskGeometry::imageSize];
@@ -101,6 +122,7 @@ TransferRun Transfer(bool direct, DeviceScript script, std::vector<int> userAnsw
     positions.clear();
     hideProgressAfterPositions = hideAfter;
     runState.directDevice = direct;
+    runState.failureExitCode = 0;
     transferDone = 0;
     ShowWindow(progressWindow, SW_SHOW);
 
@@ -170,6 +192,18 @@ void TestCancelAtTheFirstTrack(HWND bar)
         ok(Count(run.events, "track ") == 1, "direct=%d: no track after the cancelled one", direct);
         ok(run.positions == std::vector<int>({0, 0}), "direct=%d: range set at 0, then one update at 0", direct);
         ok(run.events.back().compare(0, 6, "close ") == 0, "direct=%d: the device is closed", direct);
+
+        // Right after a track failed with a code of its own, a prompt that
+        // cannot be made, and gives none, fails the run with the program's
+        // own code, not the track's.
+        const MessageBoxProc messageBox = importedMessageBox;
+        ok(ImportMessageBox(PromptNotMade), "direct=%d: the prompt's stand-in in place", direct);
+        run = Transfer(direct, script, {}, bar);
+        ok(ImportMessageBox(messageBox), "direct=%d: MessageBoxA back in place", direct);
+        ok(!run.result && run.prompts.empty() && Count(run.events, "track ") == 1,
+           "direct=%d: a prompt that cannot be made ends the transfer", direct);
+        ok(runState.failureExitCode == kExitNoErrorCode, "direct=%d: the run fails with %d, not the track's code (%d)",
+           direct, kExitNoErrorCode, static_cast<int>(runState.failureExitCode));
     }
 }
 

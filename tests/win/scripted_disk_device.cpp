@@ -43,6 +43,9 @@ bool TransferTrack(DiskDevice& device, TransferDirection, unsigned char*, int fi
         ShowWindow(runState.progressWindow, SW_HIDE);
     if (device.handle == INVALID_HANDLE_VALUE)
         return false;
+    // A failed request leaves its code behind, as a write-protected diskette's does.
+    if (Listed(deviceScript.failingCalls, call))
+        SetLastError(ERROR_WRITE_PROTECT);
     if (device.direct)
         return !Listed(deviceScript.failingCalls, call);
     // VWIN32 reports a failed service only through the carry flag; a record

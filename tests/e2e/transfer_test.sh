@@ -59,6 +59,7 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
         set +e
         [ -z "$APP_PID" ] || { kill "$APP_PID"; wait "$APP_PID"; } 2>/dev/null
         [ -z "${holder:-}" ] || kill "$holder"
+        [ ! -f "$WORK/reader.pid" ] || kill "$(cat "$WORK/reader.pid")" 2>/dev/null
         umount "$WORK/ext" 2>/dev/null; umount -l "$WORK/tmp" 2>/dev/null
         chattr -a MYFILE.BIN 2>/dev/null
         APP_PID="" && losetup -d "$loop" ${protected:-} ${lost:-}
@@ -117,7 +118,7 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
         dd if=/dev/urandom of=loop.img bs=9216 seek=$t count=1 conv=notrunc status=none; done
     route check -f "othér image.bin" && expect_exit "route, check, tracks 28, 29 and 90 changed: ends 2" 2
     check "route, check, three tracks changed: names them" "The diskette does not hold the image: 3 tracks differ (tracks 28-29, 90)." "$(said)"
-    stand_in dd 'for a; do [[ $a != if=* ]] || exec sleep 600 <"${a#if=}"; done'
+    stand_in dd 'echo $$ >"$PWD/reader.pid"; for a; do [[ $a != if=* ]] || exec sleep 600 <"${a#if=}"; done'
     PATH="$WORK/dd.in:$PATH" route check -f "othér image.bin" &&
         step "route, check, a read the drive keeps waiting: reading" poll eval '[ -n "$(find /proc/[0-9]*/fd -lname "$loop" 2>/dev/null)" ]'
     kill -TERM "$APP_PID" && expect_exit "route, check, SIGTERM while it reads: ends 130" 130
@@ -155,19 +156,19 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
     check "route, capture, Ctrl+C: the image from before keeps its name" same "$(same_bytes image.bin MYFILE.BIN)"
     check "route, capture, Ctrl+C: the new one is kept, byte for byte the diskette" same "$(same_bytes loop.img MYFILE.BIN.unchecked.*)"
     # The output goes to a pipe that Ctrl+C ends too, or to a terminal that is gone.
-    rm MYFILE.BIN.unchecked.*
+    rm -f MYFILE.BIN.unchecked.*
     setsid env --default-signal=INT bash -c '"$0" capture 2>&1 | tee route.out >/dev/null; exit ${PIPESTATUS[0]}' \
         "$STARTDISK_SOURCE/scripts/linux-floppy.sh" & APP_PID=$!
     step "route, capture through tee, Ctrl+C at \"created\"" eval 'confirm_ok && created_then kill -INT -- -"$APP_PID"'
     expect_exit "route, capture through tee, Ctrl+C: ends 130" 130
     check "route, capture through tee, Ctrl+C: the name holds the image from before" "same 1" "$(same_bytes image.bin MYFILE.BIN) $(ls MYFILE.BIN.unchecked.* | wc -l)"
-    rm MYFILE.BIN.unchecked.*
+    rm -f MYFILE.BIN.unchecked.*
     setsid "$STARTDISK_SOURCE/scripts/linux-floppy.sh" capture &>/dev/full & APP_PID=$!
     step "route, capture, terminal closed at \"created\"" eval 'confirm_ok && created_then kill -HUP -- -"$APP_PID"'
     expect_exit "route, capture, terminal closed: ends 130" 130
     check "route, capture, terminal closed: the name holds the image from before" "same 1" "$(same_bytes image.bin MYFILE.BIN) $(ls MYFILE.BIN.unchecked.* | wc -l)"
     # Unplugged once the program is done: the check looks for the drive again.
-    rm MYFILE.BIN.unchecked.* && route capture && step "route, capture, unplugged at \"created\"" eval 'confirm_ok && created_then rm "$drive" && quiet_ui msgbox "Utility Complete" "Diskette image has been created." ok'
+    rm -f MYFILE.BIN.unchecked.* && route capture && step "route, capture, unplugged at \"created\"" eval 'confirm_ok && created_then rm "$drive" && quiet_ui msgbox "Utility Complete" "Diskette image has been created." ok'
     expect_exit "route, capture, unplugged at \"created\": ends 3" 3
     check "route, capture, unplugged at \"created\": says so" "Drive A: is $drive, which leads to no drive now: the diskette was not checked." "$(said_first "^Drive")"
     ln -s "$loop" "$drive"

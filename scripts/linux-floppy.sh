@@ -498,10 +498,11 @@ settle
 echo "Drive A: of $prefix is now $device."
 if [ -n "$exe" ]; then
     go="cd $(printf %q "$folder") && $script"
-    echo "One job a run; each ends by reading the whole diskette back to check it:"
+    echo "One job a run; each ends by reading the whole diskette back to check it (the check alone writes nothing):"
     echo "  write the diskette:    $go write"
     echo "  write and read back:   $go verify"
     echo "  capture the diskette:  $go capture"
+    echo "  check the diskette:    $go check"
     echo "Another image: add -f <file>, a name with blanks in quotes (linux-floppy.sh capture -f \"my image.bin\")."
     echo "A verified write ends on a closing screen: choose \"Reboot Later\"; under Wine \"Reboot Now\" deletes four of the documents and ends every Wine program of the prefix."
 else

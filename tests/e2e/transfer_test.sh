@@ -212,8 +212,8 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
 
     # A capture that the diskette, read past the cache, does not match: a
     # process holding the drive from the confirmation on keeps Linux's copy
-    # of it while the medium changes. The image from before is put back, the
-    # new one kept beside it.
+    # of it while the medium changes. Into a new name: the name stays free,
+    # and the new image, which failed its check, is kept beside it.
     route capture -f fresh.bin && expect_ui "route, capture, stale cache: confirmation" wait "$APP_TITLE"
     hold_drive && dd if="$drive" of=/dev/null bs=9216 status=none &&
         dd if=/dev/urandom of=loop.img bs=9216 count=160 conv=notrunc status=none

@@ -4,6 +4,7 @@
 #   scripts/linux-floppy.sh <device> [folder]   drive A: is the drive; prints the command for each job
 #   scripts/linux-floppy.sh write|verify|capture [-f <image>]
 #                                               in the program's folder: the job, then the check
+#   scripts/linux-floppy.sh check [-f <image>]  the check alone: the diskette against the image
 #   scripts/linux-floppy.sh --nt                startdisk.exe back on the NT setting (older versions set 9x)
 # <device> is the drive's block device, best its /dev/disk/by-id/usb-... name;
 # [folder] holds startdisk.exe, the documents and the image (default: here).
@@ -24,13 +25,15 @@
 # and compares it with the image. It ends with status
 #   0    the diskette holds the image
 #   1    it refused to start the job (the program did not run)
-#   2    the diskette does not hold the image, or a capture saved nothing
+#   2    the diskette does not hold the image (the tracks that differ are
+#        named), or a capture saved nothing
 #   3    the diskette was not checked, or not in whole: it could not be read
 #        from some track on, it was mounted or held open during the job, or
 #        the script itself failed
 #   130  interrupted (Ctrl+C, a closed terminal): nothing was checked
 #   S    startdisk.exe's own status when that is not 0 (255, 254)
-# and every ending after the program has started says why in one line.
+# and every ending after the program has started says why in one line; a
+# capture taken back adds where each image is.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 . "$here/wine-dialog-look.sh"
@@ -45,7 +48,7 @@ refuse() {
 [ "$(id -u)" != 0 ] || [ -z "${SUDO_USER:-}" ] ||
     refuse "run this as $SUDO_USER, without sudo: Wine and its prefix are that user's; only setfacl needs sudo (sudo setfacl -m u:$SUDO_USER:rw <device>)"
 
-usage="usage: scripts/linux-floppy.sh <device> [folder]   or   scripts/linux-floppy.sh write|verify|capture [-f <image file>]   or   scripts/linux-floppy.sh --nt"
+usage="usage: scripts/linux-floppy.sh <device> [folder]   or   scripts/linux-floppy.sh write|verify|capture|check [-f <image file>]   or   scripts/linux-floppy.sh --nt"
 prefix="${WINEPREFIX:-$HOME/.wine-startdisk}"
 key='HKCU\Software\Wine\AppDefaults\startdisk.exe'
 win98_name=startdisk-win98.exe
@@ -63,8 +66,12 @@ wine_user="$(id -un 2>/dev/null || id -u)"
 access_advice() { echo "${sudo_word}setfacl -m u:$wine_user:rw $1; setfacl comes with the acl package"; }
 TRACK=9216 TRACKS=160 IMAGE_BYTES=1474560
 
+# A failed update (a mirror mid-sync) must not skip the install; an install
+# then refused on versions that differ between the two architectures takes
+# both from the release's own suite.
+release="$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")" || release=""
 command -v wine >/dev/null ||
-    refuse "wine is not installed (Debian: ${sudo_word}dpkg --add-architecture i386 && ${sudo_word}apt-get update && ${sudo_word}apt-get install wine wine32:i386 fonts-wine)"
+    refuse "wine is not installed (Debian: ${sudo_word}dpkg --add-architecture i386 && ${sudo_word}apt-get update; ${sudo_word}apt-get install wine wine32:i386 fonts-wine; if that install fails on versions that differ between the two architectures: ${sudo_word}apt-get install -t ${release:-<release codename>} wine wine32:i386 fonts-wine)"
 
 # The registry calls of the preparation run without a display. A wineserver
 # they start lingers a few seconds, and a program started meanwhile opens no
@@ -141,19 +148,69 @@ not_held() {
     ! holders="$(holders_of "$1")" || refuse "$1 is held open by $holders: close that first"
 }
 
+# The documents the program shows before it writes, those of them missing
+# from the folder.
+DOCUMENTS=(LA001.RTF INST001.rtf INST002.rtf INST003.rtf INST004.rtf AFTR001.rtf)
+missing_documents() {
+    local name
+    for name in "${DOCUMENTS[@]}"; do in_folder "$name" >/dev/null || echo "$name"; done
+}
+
+# Wine hands the command line to the program through the ANSI code page of
+# the locale, with a near character for one the page lacks (Ā becomes A):
+# the program would open another file. Prints the first character of $1
+# that does not come back unchanged through code page $2.
+not_in_code_page() {
+    local charset i char
+    charset="$(locale charmap 2>/dev/null)" || charset=UTF-8
+    through() { printf %s "$1" | iconv -f "$charset" -t "CP$2" 2>/dev/null | iconv -f "CP$2" -t "$charset" 2>/dev/null; }
+    [ "$2" != 65001 ] && [ "$(through "$1" "$2")" != "$1" ] || return 1
+    for ((i = 0; i < ${#1}; i++)); do
+        char="${1:i:1}"
+        [ "$(through "$char" "$2")" = "$char" ] || { echo "$char"; return 0; }
+    done
+    echo "${1: -1}"
+}
+
+# Track numbers in order, told as ranges: "28-56, 90".
+track_ranges() {
+    local told="" from="" to="" t
+    for t in "$@" end; do
+        if [ -n "$from" ] && [ "$t" = $((to + 1)) ]; then to=$t && continue; fi
+        [ -z "$from" ] || { [ "$from" = "$to" ] && told+="${told:+, }$from" || told+="${told:+, }$from-$to"; }
+        from=$t to=$t
+    done
+    echo "$told"
+}
+
+# The check's reader of the drive. It is ended with the job, whatever ends
+# it: left reading, it would hold the drive after the job, and the next job
+# would be refused.
+reader=""
+end_reader() {
+    [ -n "$reader" ] || return 0
+    kill "$reader" 2>/dev/null || true
+    wait "$reader" 2>/dev/null || true
+    reader=""
+}
+
 # From track $1 on, the diskette read past the cache against the image, a
-# track at a time, nothing stored: prints the first track not read, the
-# first that differs (-1 for none) and how many differ.
+# track at a time, nothing stored: sets next (the first track not read) and
+# differ_here (the tracks that differ).
 compare_tracks() {
-    local image_fd
+    local raw_fd image_fd
+    next="" differ_here=""
+    exec {raw_fd}< <(exec dd if="$node" iflag=direct,fullblock bs=$TRACK skip="$1" count=$((TRACKS - $1)) status=none 2>/dev/null)
+    reader=$!
     exec {image_fd}< <(od -An -v -tx1 -w$TRACK -j $(($1 * TRACK)) -- "$image")
-    dd if="$node" iflag=direct,fullblock bs=$TRACK skip="$1" count=$((TRACKS - $1)) status=none 2>/dev/null |
-        od -An -v -tx1 -w$TRACK |
+    read -r next differ_here < <(od -An -v -tx1 -w$TRACK <&$raw_fd |
         awk -v t="$1" -v full=$((3 * TRACK)) -v image="/dev/fd/$image_fd" '
             length($0) != full { exit }
-            { if ((getline want < image) <= 0) { t = -1; exit }; if ($0 != want && !n++) f = t; t++ }
-            END { if (t >= 0) print t, (n ? f : -1), n + 0 }' || true
-    exec {image_fd}<&-
+            { if ((getline want < image) <= 0) { t = -1; exit }; if ($0 != want) d = d " " t; t++ }
+            END { if (t >= 0) print t d }' || true) || true
+    exec {raw_fd}<&- {image_fd}<&-
+    end_reader
+    [ -n "$next" ]
 }
 
 if [ "${1:-}" = --nt ]; then
@@ -165,7 +222,7 @@ if [ "${1:-}" = --nt ]; then
     exit 0
 fi
 
-case "${1:-}" in write | verify | capture)
+case "${1:-}" in write | verify | capture | check)
     job="$1"
     shift
     # Only an image file may follow: the script gives the program its options.
@@ -174,12 +231,25 @@ case "${1:-}" in write | verify | capture)
     # An empty name is most often a wrapper's unset variable, not MYFILE.BIN.
     [ $# = 0 ] || [ -n "$2" ] || refuse "the image file name after -f is empty"
     folder="$PWD"
-    exe="$(in_folder startdisk.exe)" || refuse "there is no startdisk.exe in $folder: run this in the program's folder"
+    if [ "$job" != check ]; then
+        exe="$(in_folder startdisk.exe)" || refuse "there is no startdisk.exe in $folder: run this in the program's folder"
+    fi
+    # "Reboot Now" deletes four of them; the program would then stop at its
+    # first screen with "Invalid filename.".
+    if [ "$job" = write ] || [ "$job" = verify ]; then
+        missing="$(missing_documents | paste -sd ' ')"
+        [ -z "$missing" ] ||
+            refuse "$folder lacks $missing, which the program shows before it writes: put them back (scripts/portable.sh makes a folder that holds all six)"
+    fi
     [ -L "$prefix/dosdevices/a::" ] || refuse "drive A: of $prefix is not set up: run $script <device> [folder] first"
     link="$(readlink "$prefix/dosdevices/a::")"
     node="$(readlink -f "$link" || true)"
     [ -b "$node" ] || refuse "drive A: is $link, which leads to no drive: plug the drive in, or run $script <device> [folder] again"
-    { [ -r "$node" ] && [ -w "$node" ]; } || refuse "$node is not readable and writable by you ($(access_advice "$node"))"
+    if [ "$job" = check ]; then
+        [ -r "$node" ] || refuse "$node is not readable by you ($(access_advice "$node"))"
+    else
+        { [ -r "$node" ] && [ -w "$node" ]; } || refuse "$node is not readable and writable by you ($(access_advice "$node"))"
+    fi
     is_diskette "$node" "is a diskette in the drive?"
     not_mounted "$node"
     not_held "$node"
@@ -195,55 +265,98 @@ case "${1:-}" in write | verify | capture)
     else
         is_image "$image"
     fi
-    # The image as Wine names it for the program (Z:\home\...): one argument,
-    # which Wine passes in quotation marks when it holds a blank.
-    win_name="$(WINEDEBUG=-all winepath -w -- "$image" 2>/dev/null)" && [ -n "$win_name" ] ||
-        refuse "wine cannot name $image"
+    if [ "$job" != check ]; then
+        # The image as Wine names it for the program (Z:\home\...): one
+        # argument, which Wine passes in quotation marks when it holds a blank.
+        win_name="$(WINEDEBUG=-all winepath -w -- "$image" 2>/dev/null)" && [ -n "$win_name" ] ||
+            refuse "wine cannot name $image"
+        # Wine takes its code page from the locale; the registry tells which.
+        if printf %s "$win_name" | LC_ALL=C grep -q '[^ -~]'; then
+            code_page="$(WINEDEBUG=-all wine reg query 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' /v ACP 2>/dev/null </dev/null |
+                tr -d '\r' | awk '$1 == "ACP" { print $3 }')" && [ -n "$code_page" ] ||
+                refuse "wine cannot tell its code page, to pass the name $image"
+            ! char="$(not_in_code_page "$win_name" "$code_page")" ||
+                refuse "the program cannot be given the name $image: Wine would pass \"$char\" as another character (code page $code_page), and the program would open another file; rename it"
+        fi
+    fi
     export WINEDEBUG="${WINEDEBUG:-fixme-all,err-int21}"
     keep="" part=""
     drop_keep() { rm -f -- ${keep:+"$keep"} ${part:+"$part"}; keep="" part=""; }
     # Which file stands under the image's name, and since when.
     image_identity() { stat -L -c %d:%i:%Y.%y -- "$image" 2>/dev/null || echo none; }
     before="$(image_identity)"
-    # A capture that is not found equal keeps the image that was there before,
-    # known by the file under its name, not by its bytes. The new image is
-    # kept too, under another name: it may yet be right, when it is the
-    # check that lost the drive.
-    restore() {
+    # A capture that is not found equal gives the image's name back to what
+    # was there before (an image, or nothing), known by the file under the
+    # name, not by its bytes. The new image is kept too, under another name:
+    # it may yet be right, when it is the check that lost the drive. Both
+    # moves are made before a word is printed, and the name holds a whole
+    # image throughout where a second name can be linked.
+    pending="" taken_back="" told=()
+    take_back() {
         local unchecked=""
-        if [ -z "$keep" ] || [ "$(image_identity)" = "$before" ]; then
+        [ -z "$taken_back" ] || return 0
+        taken_back=yes
+        if [ -z "$pending" ] || [ "$(image_identity)" = "$before" ]; then
             drop_keep
-        elif [ -e "$image" ] && ! { unchecked="$(mktemp -- "$image.unchecked.XXXXXX")" &&
-            mv -f -- "$image" "$unchecked"; }; then
-            echo "The image from before the capture is kept as $keep." >&2
-        else
-            [ -z "$unchecked" ] || echo "The image just captured is kept as $unchecked." >&2
-            mv -f -- "$keep" "$image" && echo "$image is as it was before the capture." >&2
+            return 0
         fi
+        if [ -e "$image" ]; then
+            unchecked="$(mktemp -- "$image.unchecked.XXXXXX" 2>/dev/null)" &&
+                { { [ -n "$keep" ] && ln -f -- "$image" "$unchecked" 2>/dev/null; } ||
+                    mv -f -- "$image" "$unchecked" 2>/dev/null; } ||
+                { [ -z "$unchecked" ] || rm -f -- "$unchecked"; unchecked=""; }
+        fi
+        if [ -z "$keep" ]; then
+            [ -z "$unchecked" ] && told+=("$image is the image just captured, not found to hold the diskette.") ||
+                told+=("The image just captured is kept as $unchecked." "There was no $image before the capture, and there is none now.")
+        elif [ -n "$unchecked" ] && mv -f -- "$keep" "$image" 2>/dev/null; then
+            keep=""
+            told+=("The image just captured is kept as $unchecked." "$image is as it was before the capture.")
+        elif [ -n "$unchecked" ] && [ ! "$image" -ef "$unchecked" ]; then
+            told+=("The image just captured is kept as $unchecked." "The image from before the capture is kept as $keep.")
+            keep=""
+        else
+            [ -z "$unchecked" ] || rm -f -- "$unchecked"
+            told+=("$image is the image just captured, not found to hold the diskette." "The image from before the capture is kept as $keep.")
+            keep=""
+        fi
+        drop_keep
     }
-    # Once the program has started, every ending says why in one line, and
-    # status 1 stays a refusal before the job.
+    # Once the job has started, every ending says why in one line, and
+    # status 1 stays a refusal before the job. Nothing may cut the take-back
+    # short: a second Ctrl+C, a hang-up, a terminal or pipe that is gone.
     started="" ended=""
-    end() { ended=yes; echo "$2" >&"$(( $1 == 0 ? 1 : 2 ))" || true; exit "$1"; }
+    quit_quietly() { trap "" INT TERM HUP PIPE; end_reader; take_back; }
+    end() {
+        quit_quietly
+        ended=yes
+        echo "$2" >&"$(( $1 == 0 ? 1 : 2 ))" || true
+        exit "$1"
+    }
     at_exit() {
-        local status=$?
-        # A second Ctrl+C must not cut the take-back short.
-        trap "" INT TERM HUP
+        local status=$? line
+        quit_quietly
         if [ -n "$started" ] && [ -z "$ended" ]; then
             echo "linux-floppy.sh stopped on a failure of its own (status $status): the diskette was not checked." >&2 || true
             status=3
         fi
-        restore
+        for line in "${told[@]}"; do echo "$line" >&2 || true; done
         exit "$status"
     }
     trap at_exit EXIT
+    # A reader of the output that is gone makes a print fail, not the script.
+    trap : PIPE
     # Ctrl+C or a closed terminal: in a terminal the program ends too, with
     # status 0 as if it had finished, and elsewhere it may not end at all. So
     # the script notices the signal itself, ends the program if it is still
     # running, and checks nothing.
     program=""
     interrupted() {
-        [ -z "$program" ] || { kill "$program" 2>/dev/null; wait "$program" 2>/dev/null || true; }
+        trap "" INT TERM HUP PIPE
+        if [ -n "$program" ]; then
+            kill "$program" 2>/dev/null || true
+            wait "$program" 2>/dev/null || true
+        fi
         end 130 "Interrupted: the diskette was not checked."
     }
     trap interrupted INT TERM HUP
@@ -265,50 +378,61 @@ case "${1:-}" in write | verify | capture)
                 keep="$part" part="" || { drop_keep; refuse "cannot keep a copy of $image beside it"; }
         fi
         run=(wine "$exe" -r -f "$win_name") ;;
+    check) run=() ;;
     esac
 
     started=yes
-    status=0
-    # Waited for in the background, so that a signal is taken at once.
-    "${run[@]}" <&0 &
-    program=$!
-    wait "$program" || status=$?
-    program=""
-    [ "$status" = 0 ] || end "$status" "startdisk.exe ended with status $status: the diskette was not checked."
-    [ "$job" != capture ] || [ "$(image_identity)" != "$before" ] ||
-        end 2 "The capture did not complete: no image was saved."
+    if [ "$job" != check ]; then
+        status=0
+        [ "$job" != capture ] || pending=yes
+        # Waited for in the background, so that a signal is taken at once.
+        "${run[@]}" <&0 &
+        program=$!
+        wait "$program" || status=$?
+        program=""
+        [ "$status" = 0 ] || end "$status" "startdisk.exe ended with status $status: the diskette was not checked."
+        [ "$job" != capture ] || [ "$(image_identity)" != "$before" ] ||
+            end 2 "The capture did not complete: no image was saved."
+        # A drive unplugged and plugged back in at a prompt most often comes
+        # back under another /dev name: the link the prefix holds leads there.
+        link="$(readlink "$prefix/dosdevices/a::" || true)"
+        node="$(readlink -f -- "$link" 2>/dev/null || true)"
+        [ -b "$node" ] || end 3 "Drive A: is ${link:-gone}, which leads to no drive now: the diskette was not checked."
+    fi
     # The program's handle is closed: what Linux still holds goes out now,
     # and every track is read from the drive, not the cache, and compared as
     # it comes, so nothing is stored. A track that cannot be read is tried
     # three times, as a drive may read a marginal track on another try.
-    echo "Reading the diskette back to check it ..."
+    echo "Reading the diskette back to check it ..." || true
     sync -- "$node" 2>/dev/null || true
     [ "$(stat -L -c %s -- "$image" 2>/dev/null)" = $IMAGE_BYTES ] ||
         end 3 "$image is no longer $IMAGE_BYTES bytes: the diskette was not checked."
-    have=0 tries=0 first=-1 differ=0
+    have=0 tries=0 differ=()
     while [ "$have" -lt $TRACKS ] && [ "$tries" -lt 3 ]; do
-        read -r next first_here differ_here < <(compare_tracks "$have") ||
+        compare_tracks "$have" ||
             end 3 "The check could not compare the diskette with $image: the diskette was not checked."
-        [ "$first" != -1 ] || first=$first_here
-        differ=$((differ + differ_here))
+        differ+=($differ_here)
         if [ "$next" != "$have" ]; then have=$next tries=0; fi
         tries=$((tries + 1))
     done
     [ "$have" = $TRACKS ] || unread=", and it could not be checked from track $have on"
-    if [ "$differ" != 0 ]; then
-        [ "$differ" = 1 ] && differ="1 track differs" || differ="$differ tracks differ"
-        end 2 "The diskette does not hold the image: $differ, the first is track $first${unread:-}."
+    if [ ${#differ[@]} != 0 ]; then
+        [ ${#differ[@]} = 1 ] && tracks="1 track differs (track" || tracks="${#differ[@]} tracks differ (tracks"
+        end 2 "The diskette does not hold the image: $tracks $(track_ranges "${differ[@]}"))${unread:-}."
     fi
     [ "$have" != 0 ] || end 3 "The diskette could not be checked: track 0 cannot be read."
     [ "$have" = $TRACKS ] ||
         end 3 "The diskette could not be checked from track $have on, which cannot be read; tracks 0 to $((have - 1)) hold the image."
-    # A desktop may mount the diskette once it is put in, at the confirmation,
-    # and what mounts or holds it may yet change it.
+    # The diskette held the image: a capture stands. A desktop may mount the
+    # diskette once it is put in, at the confirmation, and what mounts or
+    # holds it may yet change it; the image from before then stays beside.
+    pending=""
+    [ -z "$keep" ] || ! { mount_point "$node" >/dev/null || holders_of "$node" >/dev/null; } ||
+        { told+=("The image from before the capture is kept as $keep.") && keep=""; }
     ! where="$(mount_point "$node")" ||
         end 3 "The diskette held the image, but $node is mounted on $where, where it may change: unmount it and run the job again."
     ! holders="$(holders_of "$node")" ||
         end 3 "The diskette held the image, but $node is held open by $holders, which may change it: close that and run the job again."
-    drop_keep
     end 0 "The diskette holds the image: $TRACKS of $TRACKS tracks."
     ;;
 esac
@@ -327,12 +451,10 @@ command -v blockdev >/dev/null || refuse "blockdev is not installed (Debian: uti
 # the current folder.
 [ -d "$folder" ] || refuse "$folder is not a folder"
 folder="$(cd "$folder" && pwd)"
-missing=()
-for name in LA001.RTF INST001.rtf INST002.rtf INST003.rtf INST004.rtf AFTR001.rtf MYFILE.BIN; do
-    in_folder "$name" >/dev/null || missing+=("$name")
-done
-[ ${#missing[@]} = 0 ] ||
-    refuse "$folder lacks ${missing[*]}: name the folder that holds the six documents and the image (scripts/portable.sh makes one)"
+missing="$(missing_documents | paste -sd ' ')"
+in_folder MYFILE.BIN >/dev/null || missing+="${missing:+ }MYFILE.BIN"
+[ -z "$missing" ] ||
+    refuse "$folder lacks $missing: name the folder that holds the six documents and the image (scripts/portable.sh makes one)"
 is_image "$(in_folder MYFILE.BIN)"
 exe="$(in_folder startdisk.exe || true)"
 
@@ -376,10 +498,11 @@ settle
 echo "Drive A: of $prefix is now $device."
 if [ -n "$exe" ]; then
     go="cd $(printf %q "$folder") && $script"
-    echo "One job a run; each ends by reading the whole diskette back to check it:"
+    echo "One job a run; each ends by reading the whole diskette back to check it (the check alone writes nothing):"
     echo "  write the diskette:    $go write"
     echo "  write and read back:   $go verify"
     echo "  capture the diskette:  $go capture"
+    echo "  check the diskette:    $go check"
     echo "Another image: add -f <file>, a name with blanks in quotes (linux-floppy.sh capture -f \"my image.bin\")."
     echo "A verified write ends on a closing screen: choose \"Reboot Later\"; under Wine \"Reboot Now\" deletes four of the documents and ends every Wine program of the prefix."
 else

@@ -59,6 +59,7 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
         set +e
         [ -z "$APP_PID" ] || { kill "$APP_PID"; wait "$APP_PID"; } 2>/dev/null
         [ -z "${holder:-}" ] || kill "$holder"
+        [ ! -f "$WORK/reader.pid" ] || kill "$(cat "$WORK/reader.pid")" 2>/dev/null
         umount "$WORK/ext" 2>/dev/null; umount -l "$WORK/tmp" 2>/dev/null
         chattr -a MYFILE.BIN 2>/dev/null
         APP_PID="" && losetup -d "$loop" ${protected:-} ${lost:-}
@@ -67,8 +68,9 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
         cleanup
     }
     trap route_cleanup EXIT
-    # The tests run Wine as root on purpose, even under sudo.
-    unset SUDO_USER
+    # The tests run Wine as root on purpose, even under sudo; names beyond
+    # ASCII need a UTF-8 locale.
+    unset SUDO_USER && export LC_ALL=C.UTF-8
     install_documents && cp image.bin MYFILE.BIN && cp "$EXE" startdisk.exe
     drive="$WORK/usb-Test_Floppy" && ln -s "$loop" "$drive"
     # The families above left startdisk.exe on the 9x setting, as older routes did.
@@ -85,16 +87,48 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
     created_then() { ui msgbox-buttons "Utility Complete" >/dev/null && "$@"; }
     # Another process holds the drive by its link, and with it Linux's cache.
     hold_drive() { sleep 600 <"$drive" & holder=$!; poll grep -qx sleep "/proc/$holder/comm"; }
+    # A command of the same name that the script finds first: stand_in <name> <shell text>.
+    stand_in() { mkdir -p "$WORK/$1.in" && printf '#!/bin/bash\n%s\n' "$2" >"$WORK/$1.in/$1" && chmod +x "$WORK/$1.in/$1"; }
 
-    patterned_image "other image.bin" && dd if=/dev/urandom of="$loop" bs=9216 count=160 status=none
-    route verify -f "other image.bin" && step "route, verify -f: up to the transfer" through_screens
+    echo "# the documents: a folder that lacks one is not prepared, and a write there is refused"
+    mkdir lacking && cp MYFILE.BIN startdisk.exe ./*.rtf ./*.RTF lacking/ && rm lacking/INST003.rtf
+    route "$drive" lacking && expect_exit "route, prepared in a folder without INST003.rtf: refused" 1
+    check "route, prepared without INST003.rtf: names it" "linux-floppy.sh: $WORK/lacking lacks INST003.rtf: name the folder that holds the six documents and the image (scripts/portable.sh makes one)" "$(said)"
+    mv INST002.rtf INST002.away && route write && expect_exit "route, write without INST002.rtf: refused" 1
+    check "route, write without INST002.rtf: names it" "linux-floppy.sh: $WORK lacks INST002.rtf, which the program shows before it writes: put them back (scripts/portable.sh makes a folder that holds all six)" "$(said)"
+    mv INST002.away INST002.rtf
+
+    patterned_image "othér image.bin" && dd if=/dev/urandom of="$loop" bs=9216 count=160 status=none
+    route verify -f "othér image.bin" && step "route, verify -f: up to the transfer" through_screens
     step "route, verify -f: Reboot Later" eval 'wait_text "$APP_TITLE" 2 "Reboot &Later" && ui click "$APP_TITLE" 2 >/dev/null'
     expect_exit "route, verify -f, a good drive: ends 0" 0
     check "route, verify -f: says the diskette holds the image" "The diskette holds the image: 160 of 160 tracks." "$(said)"
-    check "route, verify -f: the named image is written whole, not MYFILE.BIN" same "$(same_bytes "other image.bin" loop.img)"
+    check "route, verify -f: the named image is written whole, not MYFILE.BIN" same "$(same_bytes "othér image.bin" loop.img)"
 
-    echo "# the route's names: empty, beginning with -, a link; a temporary folder that is full"
+    echo "# the check alone: equal, cut short, of a drive of another size, differing, ended while it reads"
+    route check -f "othér image.bin" && expect_exit "route, check, equal: ends 0" 0
+    check "route, check, equal: says so" "The diskette holds the image: 160 of 160 tracks." "$(said)"
+    # The drive shrinks to 100 tracks once the script has looked at its size.
+    stand_in sync "truncate -s $((100 * 9216)) $WORK/loop.img && losetup -c $loop"
+    PATH="$WORK/sync.in:$PATH" route check -f "othér image.bin" && expect_exit "route, check cut short at track 100: ends 3" 3
+    check "route, check cut short: says where" "The diskette could not be checked from track 100 on, which cannot be read; tracks 0 to 99 hold the image." "$(said)"
+    route check -f "othér image.bin" && expect_exit "route, check of a 100-track drive: refused" 1
+    check "route, check of a 100-track drive: says so" "linux-floppy.sh: $loop holds 921600 bytes, not 1474560: not a 1.44 MB diskette" "$(said)"
+    cp "othér image.bin" loop.img && losetup -c "$loop" && for t in 28 29 90; do
+        dd if=/dev/urandom of=loop.img bs=9216 seek=$t count=1 conv=notrunc status=none; done
+    route check -f "othér image.bin" && expect_exit "route, check, tracks 28, 29 and 90 changed: ends 2" 2
+    check "route, check, three tracks changed: names them" "The diskette does not hold the image: 3 tracks differ (tracks 28-29, 90)." "$(said)"
+    stand_in dd 'echo $$ >"$PWD/reader.pid"; for a; do [[ $a != if=* ]] || exec sleep 600 <"${a#if=}"; done'
+    PATH="$WORK/dd.in:$PATH" route check -f "othér image.bin" &&
+        step "route, check, a read the drive keeps waiting: reading" poll eval '[ -n "$(find /proc/[0-9]*/fd -lname "$loop" 2>/dev/null)" ]'
+    kill -TERM "$APP_PID" && expect_exit "route, check, SIGTERM while it reads: ends 130" 130
+    route check -f "othér image.bin" && expect_exit "route, check right after: the reader is gone, not refused" 2
+
+    echo "# the route's names: empty, beyond the code page, beginning with -, a link; a temporary folder that is full"
     route capture -f "" && expect_exit "route, capture -f \"\": refused" 1
+    cp image.bin Adisk.img && route capture -f Ādisk.img && expect_exit "route, capture -f Ādisk.img: refused" 1
+    check "route, capture -f Ādisk.img: names the character" "linux-floppy.sh: the program cannot be given the name $WORK/Ādisk.img: Wine would pass \"Ā\" as another character (code page 1252), and the program would open another file; rename it" "$(said)"
+    check "route, capture -f Ādisk.img: Adisk.img untouched" same "$(same_bytes image.bin Adisk.img)"
     mkdir locked tmp && protect locked && mount -t tmpfs -o size=4k tmpfs tmp
     # Wine finds the prefix's server in a folder under $TMPDIR: that one stays reachable.
     server="$(dirname "${TMPDIR:-/tmp}"/wine-*/"$(printf 'server-%x-%x' $(stat -c '%d %i' "$WINEPREFIX"))")"
@@ -103,14 +137,14 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
     route capture -f locked/new.bin && expect_exit "route, capture into a folder that refuses writes: refused" 1
     check "route, capture into a folder that refuses writes: says so" "linux-floppy.sh: cannot write in $WORK/locked/: the capture could not be saved there" "$(said)"
     dd if=/dev/urandom of="$loop" bs=9216 count=160 status=none
-    ln -s -- "other image.bin" -link.bin && route write -f -link.bin && step "route, write -f -link.bin: up to the transfer" through_screens
+    ln -s -- "othér image.bin" -link.bin && route write -f -link.bin && step "route, write -f -link.bin: up to the transfer" through_screens
     expect_exit "route, write -f -link.bin: ends 0" 0
     dd if=/dev/urandom of="$loop" bs=9216 count=160 status=none
     TMPDIR="$WORK/tmp" route capture -f -link.bin && step "route, capture -f -link.bin, TMPDIR full: confirmed" confirm_ok
     expect_ui "route, capture -f -link.bin, TMPDIR full: created" msgbox "Utility Complete" "Diskette image has been created." ok
     expect_exit "route, capture -f -link.bin, TMPDIR full: ends 0" 0
-    check "route, capture -f -link.bin: into the file the link names, the link stays" "same other image.bin" \
-        "$(same_bytes "other image.bin" loop.img) $(readlink -- -link.bin)"
+    check "route, capture -f -link.bin: into the file the link names, the link stays" "same othér image.bin" \
+        "$(same_bytes "othér image.bin" loop.img) $(readlink -- -link.bin)"
     umount -l tmp
 
     # Interrupted with the capture saved and its window still up.
@@ -120,11 +154,41 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
     check "route, capture, Ctrl+C: says so, checks nothing" "Interrupted: the diskette was not checked." "$(said_first "^Interrupted\|^Reading")"
     check "route, capture, Ctrl+C: says where the old image went" "$WORK/MYFILE.BIN is as it was before the capture." "$(said)"
     check "route, capture, Ctrl+C: the image from before keeps its name" same "$(same_bytes image.bin MYFILE.BIN)"
+    check "route, capture, Ctrl+C: the new one is kept, byte for byte the diskette" same "$(same_bytes loop.img MYFILE.BIN.unchecked.*)"
+    # The output goes to a pipe that Ctrl+C ends too, or to a terminal that is gone.
+    rm -f MYFILE.BIN.unchecked.*
+    setsid env --default-signal=INT bash -c '"$0" capture 2>&1 | tee route.out >/dev/null; exit ${PIPESTATUS[0]}' \
+        "$STARTDISK_SOURCE/scripts/linux-floppy.sh" & APP_PID=$!
+    step "route, capture through tee, Ctrl+C at \"created\"" eval 'confirm_ok && created_then kill -INT -- -"$APP_PID"'
+    expect_exit "route, capture through tee, Ctrl+C: ends 130" 130
+    check "route, capture through tee, Ctrl+C: the name holds the image from before" "same 1" "$(same_bytes image.bin MYFILE.BIN) $(ls MYFILE.BIN.unchecked.* | wc -l)"
+    rm -f MYFILE.BIN.unchecked.*
+    setsid "$STARTDISK_SOURCE/scripts/linux-floppy.sh" capture &>/dev/full & APP_PID=$!
+    step "route, capture, terminal closed at \"created\"" eval 'confirm_ok && created_then kill -HUP -- -"$APP_PID"'
+    expect_exit "route, capture, terminal closed: ends 130" 130
+    check "route, capture, terminal closed: the name holds the image from before" "same 1" "$(same_bytes image.bin MYFILE.BIN) $(ls MYFILE.BIN.unchecked.* | wc -l)"
+    # Unplugged once the program is done: the check looks for the drive again.
+    rm -f MYFILE.BIN.unchecked.* && route capture && step "route, capture, unplugged at \"created\"" eval 'confirm_ok && created_then rm "$drive" && quiet_ui msgbox "Utility Complete" "Diskette image has been created." ok'
+    expect_exit "route, capture, unplugged at \"created\": ends 3" 3
+    check "route, capture, unplugged at \"created\": says so" "Drive A: is $drive, which leads to no drive now: the diskette was not checked." "$(said_first "^Drive")"
+    ln -s "$loop" "$drive"
     # A keep that the hard link cannot make is a copy.
     rm MYFILE.BIN.unchecked.* && chattr +a MYFILE.BIN && route capture && expect_ui "route, capture, keep as a copy: shown" wait "$APP_TITLE"
     expect_ui "route, capture, keep as a copy: cancelled" click "$APP_TITLE" 2
     expect_exit "route, capture, keep as a copy: cancelled, ends 254" 254
     chattr -a MYFILE.BIN && check "route, capture, keep as a copy, cancelled: nothing left beside the image" "MYFILE.BIN" "$(ls MYFILE.BIN*)"
+    stand_in cp ': >"$PWD/copying" && exec sleep 600'
+    chattr +a MYFILE.BIN && PATH="$WORK/cp.in:$PATH" route_in_group capture && step "route, capture, keeping a copy: copying" poll test -e copying
+    kill -INT -- -"$APP_PID" && expect_exit "route, capture, Ctrl+C while the copy is made: ends 130" 130
+    chattr -a MYFILE.BIN && check "route, capture, Ctrl+C while the copy is made: the image alone, as it was" "same MYFILE.BIN" "$(same_bytes image.bin MYFILE.BIN) $(ls MYFILE.BIN*)"
+
+    # Held open once the program is done: the capture, found equal, stands.
+    route capture && step "route, capture, held at \"created\"" eval 'confirm_ok && created_then hold_drive && quiet_ui msgbox "Utility Complete" "Diskette image has been created." ok'
+    expect_exit "route, capture, held at \"created\": ends 3" 3
+    check "route, capture, held at \"created\": names the holder" "The diskette held the image, but $loop is held open by pid $holder (sleep), which may change it: close that and run the job again." "$(said_first held)"
+    kill "$holder" && holder=""
+    check "route, capture, held at \"created\": the capture stands, the image from before beside" "same same" "$(same_bytes loop.img MYFILE.BIN) $(same_bytes image.bin MYFILE.BIN.??????)"
+    mv MYFILE.BIN.?????? MYFILE.BIN
 
     hold_drive
     route verify && expect_exit "route, verify, drive held open: refused" 1
@@ -141,24 +205,23 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
         step "route, capture, mounted at \"created\": OK" created_then eval 'mount -o ro "$loop" ext && quiet_ui msgbox "Utility Complete" "Diskette image has been created." ok'
         expect_exit "route, capture, mounted at \"created\": ends 3" 3
         check "route, capture, mounted at \"created\": says so" "The diskette held the image, but $loop is mounted on $WORK/ext, where it may change: unmount it and run the job again." "$(said_first mounted)"
-        umount ext && rm MYFILE.BIN.unchecked.*
+        umount ext && mv MYFILE.BIN.?????? MYFILE.BIN
     else
         echo "skip: route, drive mounted: no ext2 here"
     fi
 
     # A capture that the diskette, read past the cache, does not match: a
     # process holding the drive from the confirmation on keeps Linux's copy
-    # of it while the medium changes. The image from before is put back, the
-    # new one kept beside it.
-    route capture && expect_ui "route, capture, stale cache: confirmation" wait "$APP_TITLE"
+    # of it while the medium changes. Into a new name: the name stays free,
+    # and the new image, which failed its check, is kept beside it.
+    route capture -f fresh.bin && expect_ui "route, capture, stale cache: confirmation" wait "$APP_TITLE"
     hold_drive && dd if="$drive" of=/dev/null bs=9216 status=none &&
         dd if=/dev/urandom of=loop.img bs=9216 count=160 conv=notrunc status=none
     step "route, capture, stale cache: confirmed" confirm_ok
     expect_ui "route, capture, stale cache: created" msgbox "Utility Complete" "Diskette image has been created." ok
     expect_exit "route, capture, stale cache: ends 2" 2
     kill "$holder" && holder=""
-    check "route, capture, stale cache: the image from before keeps its name" same "$(same_bytes image.bin MYFILE.BIN)"
-    check "route, capture, stale cache: the new one is kept beside" 1 "$(ls MYFILE.BIN.unchecked.* | wc -l)"
+    check "route, capture into a new name, stale cache: the name stays free, the new image beside" "0 1" "$(ls fresh.bin 2>/dev/null | wc -l) $(ls fresh.bin.unchecked.* | wc -l)"
 
     echo "# that drive unplugged and write-protected, through the script and by hand: each job prompts"
     prompts_then_ends() {
@@ -188,7 +251,7 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
         expect_exit "route, write, keeps nothing: ends 2" 2
         kill "$holder" && holder=""
         check "route, write, keeps nothing: says where the diskette differs" \
-            "The diskette does not hold the image: 160 tracks differ, the first is track 0." "$(said)"
+            "The diskette does not hold the image: 160 tracks differ (tracks 0-159)." "$(said)"
         route verify && step "route, verified write, keeps nothing: up to the transfer" through_screens
         prompts_then_ends "verified write, keeps nothing" "Floppy Disk Error" 2
     else

@@ -211,8 +211,10 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
     step "route, new prefix, a folder without the program: prepared" prepare_fresh
     check "route, new prefix, a folder without the program: says so" \
         "There is no startdisk.exe in $WORK/bare: put it there, or use the folder scripts/portable.sh makes." "$(said)"
+    # The 9x services want drive A:'s root; a dangling link passes for one only while Wine lets it.
     check "route, new prefix: drive A:'s root is a folder" yes "$([ -d "$fresh/dosdevices/a:/" ] && echo yes || echo no)"
     write_after "the prepare step"
+    # As older routes left it, and with its server gone, so that the write meets --nt's own.
     in_fresh wine reg add "$version_key" /v Version /d win98 /f >/dev/null 2>&1 && in_fresh wineserver -w
     in_fresh route --nt && expect_exit "route, --nt: ends 0" 0
     write_after "--nt"

@@ -78,6 +78,18 @@ step "the wheel over No scrolls the licence" poll first_line_is -gt 0
 notch="$(ui firstline "$LICENCE" 9000)"
 check "a notch of the wheel scrolls three lines" "$(ui scroll "$LICENCE" 9000 top ";" scroll "$LICENCE" 9000 linedown \
     ";" scroll "$LICENCE" 9000 linedown ";" scroll "$LICENCE" 9000 linedown ";" firstline "$LICENCE" 9000)" "$notch"
+# A paging key moves the text exactly as far as one of the editor's own page requests.
+scrolled() { ui scroll "$LICENCE" 9000 top ";" scroll "$LICENCE" 9000 "$@" ";" firstline "$LICENCE" 9000; }
+one="$(scrolled pagedown)"
+two="$(scrolled pagedown ";" scroll "$LICENCE" 9000 pagedown)"
+back="$(scrolled pagedown ";" scroll "$LICENCE" 9000 pagedown ";" scroll "$LICENCE" 9000 pageup)"
+ui scroll "$LICENCE" 9000 top
+xdotool key Next
+step "Page Down moves one page" poll first_line_is -eq "$one"
+xdotool key Next
+step "Page Down again, one page more" poll first_line_is -eq "$two"
+xdotool key Prior
+step "Page Up moves one page back" poll first_line_is -eq "$back"
 for press in $(seq 50); do
     [ "$(ui state "$LICENCE" 1)" = "enabled visible" ] && break
     xdotool key Next
@@ -179,6 +191,25 @@ ui scroll "$LICENCE" 9000 bottom
 expect_ui "120 DPI: Yes enabled at the end" wait-enabled "$LICENCE" 1
 ui click "$LICENCE" 1
 decline_next "120 DPI: run ended on screen 2"
+set_dpi 96
+
+echo "# the licence is wrapped at the line width set for the screen's DPI: a long line of narrow words breaks just before it"
+{
+    printf '{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\\f0\\fs20\n'
+    printf 'i %.0s' $(seq 300)
+    printf '\\par END}'
+} > LA001.RTF
+margin=350  # twips the program keeps clear of the editor's right edge
+for dpi in 96 120 144; do
+    set_dpi "$dpi"
+    start_app
+    read -r rightmost width <<<"$(ui line-ends "$LICENCE" 9000)"
+    limit=$(( (width * 1440 / dpi - margin) * dpi / 1440 ))
+    check "$dpi DPI: full lines end within 1/6 inch before $limit px, the set width" yes \
+        "$([ "$rightmost" -le "$limit" ] && [ "$rightmost" -gt $((limit - dpi / 6)) ] && echo yes || echo "no: at $rightmost")"
+    ui close "$LICENCE"
+    expect_exit "$dpi DPI: run ended" 255
+done
 set_dpi 96
 
 finish

@@ -257,6 +257,34 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
     else
         echo "skip: route, keeps nothing: no tmpfs mount or loop device here"
     fi
+
+    echo "# a user's first run: the script makes a new prefix, a job runs right after; --nt undoes the 9x setting"
+    fresh="$WORK/new-prefix" version_key='HKCU\Software\Wine\AppDefaults\startdisk.exe'
+    trap 'WINEPREFIX="$fresh" wineserver -k 2>/dev/null; route_cleanup' EXIT
+    in_fresh() { WINEPREFIX="$fresh" "$@"; }
+    # A write started right after the prefix's own step ends: write_after <what>.
+    write_after() {
+        dd if=/dev/urandom of="$loop" bs=9216 count=160 status=none
+        in_fresh route write && in_fresh step "route, new prefix, write after $1: up to the transfer" through_screens
+        expect_exit "route, new prefix, write after $1: ends 0" 0
+        check "route, new prefix, write after $1: the drive holds the image" same "$(same_bytes MYFILE.BIN loop.img)"
+    }
+    mkdir bare && cp "$SAMPLES"/* MYFILE.BIN bare/
+    prepare_fresh() { in_fresh "$STARTDISK_SOURCE/scripts/linux-floppy.sh" "$loop" bare >route.out 2>&1; }
+    step "route, new prefix, a folder without the program: prepared" prepare_fresh
+    check "route, new prefix, a folder without the program: says so" \
+        "There is no startdisk.exe in $WORK/bare: put it there, or use the folder scripts/portable.sh makes." "$(said)"
+    # The 9x services want drive A:'s root; a dangling link passes for one only while Wine lets it.
+    check "route, new prefix: drive A:'s root is a folder" yes "$([ -d "$fresh/dosdevices/a:/" ] && echo yes || echo no)"
+    write_after "the prepare step"
+    # As older routes left it, and with its server gone, so that the write meets --nt's own.
+    in_fresh wine reg add "$version_key" /v Version /d win98 /f >/dev/null 2>&1 && in_fresh wineserver -w
+    in_fresh route --nt && expect_exit "route, --nt: ends 0" 0
+    write_after "--nt"
+    check "route, --nt: startdisk.exe is on the NT setting again" none \
+        "$(in_fresh wine reg query "$version_key" /v Version >/dev/null 2>&1 && echo win98 || echo none)"
+    in_fresh wineserver -k 2>/dev/null || true
+    rm -rf "$fresh" bare && trap route_cleanup EXIT
     map_disk "$STARTDISK_DISK"
 else
     echo "skip: loop device: losetup cannot attach one here (needs root and loop devices)"

@@ -35,7 +35,7 @@ const char kUsage[] =
     "  msgbox-icon <caption>          print error|information|warning|question|none\n"
     "  msgbox-buttons <caption>       print visible button ids, left to right\n"
     "  progress <win> <id>            print \"<low> <high> <pos>\"\n"
-    "  scroll <win> <id> bottom|top|pagedown|linedown\n"
+    "  scroll <win> <id> bottom|top|pagedown|pageup|linedown\n"
     "  firstline <win> <id>           print EM_GETFIRSTVISIBLELINE\n"
     "  line-ends <win> <id>           print the rightmost x of a line's last character and the client width\n"
     "  wait-enabled <win> <id>        wait until the control is enabled\n"
@@ -517,8 +517,8 @@ bool validate(const Command& c, std::string* err) {
         return false;
     }
     if (n == "scroll" && c.args[3] != "bottom" && c.args[3] != "top" && c.args[3] != "pagedown" &&
-        c.args[3] != "linedown") {
-        *err = "scroll: expected bottom, top, pagedown or linedown, got " + quote(c.args[3]);
+        c.args[3] != "pageup" && c.args[3] != "linedown") {
+        *err = "scroll: expected bottom, top, pagedown, pageup or linedown, got " + quote(c.args[3]);
         return false;
     }
     if (n == "msgbox") {
@@ -753,6 +753,7 @@ bool run(const Command& c, std::string* out, bool* hasOut) {
         WPARAM code = a[3] == "bottom"     ? SB_BOTTOM
                       : a[3] == "top"      ? SB_TOP
                       : a[3] == "linedown" ? SB_LINEDOWN
+                      : a[3] == "pageup"   ? SB_PAGEUP
                                            : SB_PAGEDOWN;
         // Sent, not posted: a following firstline query sees the result.
         if (!sendMsg(ctl, WM_VSCROLL, MAKEWPARAM(code, 0), 0, nullptr)) return fail("WM_VSCROLL got no answer");

@@ -291,15 +291,15 @@ case "${1:-}" in write | verify | capture | check)
     # it may yet be right, when it is the check that lost the drive. Both
     # moves are made before a word is printed, and the name holds a whole
     # image throughout where a second name can be linked.
-    pending="" taken_back="" told=()
+    pending="" told=()
     take_back() {
         local unchecked=""
-        [ -z "$taken_back" ] || return 0
-        taken_back=yes
         if [ -z "$pending" ] || [ "$(image_identity)" = "$before" ]; then
             drop_keep
             return 0
         fi
+        # Once only: the job's end and the exit trap both come here.
+        pending=""
         if [ -e "$image" ]; then
             unchecked="$(mktemp -- "$image.unchecked.XXXXXX" 2>/dev/null)" &&
                 { { [ -n "$keep" ] && ln -f -- "$image" "$unchecked" 2>/dev/null; } ||
@@ -378,7 +378,6 @@ case "${1:-}" in write | verify | capture | check)
                 keep="$part" part="" || { drop_keep; refuse "cannot keep a copy of $image beside it"; }
         fi
         run=(wine "$exe" -r -f "$win_name") ;;
-    check) run=() ;;
     esac
 
     started=yes

@@ -279,11 +279,7 @@ check "no prompt: image untouched" "" "$(cmp "$WORK/image.before" MYFILE.BIN 2>&
 # goes idle; only a new wineserver frees the programs after it.
 { kill "$refuser"; wait "$refuser"; } 2>/dev/null || true
 map_disk "$STARTDISK_DISK"  # the new wineserver takes drive A: as it finds it
-wineserver -k; wineserver -w
-# Kept running, as the set-up leaves it; what starts with it must not hold
-# the test's output, for which CTest waits.
-wineserver -p >/dev/null 2>&1 </dev/null
-wine cmd /c exit >/dev/null 2>&1 </dev/null
+restart_wineserver
 
 echo "# nt: after the refuser is ended with kill, a new run's failed track prompts again"
 map_disk "$WORK/no-such-diskette"

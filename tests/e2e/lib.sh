@@ -289,6 +289,7 @@ feed_image_tracks() {
 # program after it starts Wine's services, which must not hold our output.
 restart_wineserver() {
     wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true  # the old server gone, not one still ending
     wineserver -p >/dev/null 2>&1 </dev/null || true
     wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 }

@@ -2,7 +2,11 @@
 # Windows from the 9x family and NT 4 onwards.
 
 # Pentium-class code: the oldest CPUs those systems run on have no CMOV or SSE.
-add_compile_options(-march=i586 -mtune=generic)
+# (The x86-64 build, for machines that run no 32-bit program, keeps the
+# compiler's x86-64 baseline.)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL i686)
+    add_compile_options(-march=i586 -mtune=generic)
+endif()
 add_compile_options(-Wall -Wextra)
 # Smaller exe: drop unused functions and data at link time.
 add_compile_options(-ffunction-sections -fdata-sections)

@@ -34,7 +34,7 @@ runs_32bit_programs() {
 # a value it knows.
 decide_wine_arch() {
     case "${STARTDISK_ARCH:-}" in
-        x86-64) STARTDISK_WINE_ARCH=x86-64 STARTDISK_ARCH_WHY="STARTDISK_ARCH=x86-64 asks for it" ;;
+        x86-64) STARTDISK_WINE_ARCH=x86-64 STARTDISK_ARCH_WHY="STARTDISK_ARCH=x86-64 asks for the 64-bit way" ;;
         "")
             if runs_32bit_programs; then
                 STARTDISK_WINE_ARCH=i686 STARTDISK_ARCH_WHY=""
@@ -48,4 +48,11 @@ decide_wine_arch() {
             ;;
     esac
     export STARTDISK_WINE_ARCH STARTDISK_ARCH_WHY
+}
+
+# Where the programs are the x86-64 build, prints why the 9x family cannot be
+# shown and ends 0; elsewhere ends 1.
+why_no_9x() {
+    [ "${STARTDISK_WINE_ARCH:-}" = x86-64 ] || return 1
+    echo "the 9x family needs a 32-bit program, and ${STARTDISK_ARCH_WHY:-the programs here are the x86-64 build}"
 }

@@ -1,16 +1,25 @@
 #!/usr/bin/env bash
-# Makes the Wine prefix (once), maps drive A: to a blank 1,474,560-byte
-# virtual diskette, starts a virtual X display when there is none, and keeps
-# one wineserver running so that later wine calls start fast.
+# Makes the Wine prefix (once, for the programs' architecture), maps drive A:
+# to a blank 1,474,560-byte virtual diskette, starts a virtual X display when
+# there is none, and keeps one wineserver running so that later wine calls
+# start fast.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 . "$here/wine-env.sh"
 mkdir -p "$STARTDISK_WINE_ROOT"
 
 changed=""
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
+# A prefix made for the other architecture (a build folder moved between
+# machines of both sorts) cannot run these programs: it is made anew.
+if ! grep -qx "#arch=$WINEARCH" "$WINEPREFIX/system.reg" 2>/dev/null; then
+    wineserver -k 2>/dev/null || true
     rm -rf "$WINEPREFIX"
-    DISPLAY= wineboot -i >/dev/null 2>&1 </dev/null
+    # A prefix that cannot be made says why in Wine's own words.
+    if ! out="$(DISPLAY= wineboot -i 2>&1 </dev/null)"; then
+        echo "wine-setup.sh: could not make the Wine prefix $WINEPREFIX: WINEARCH=$WINEARCH $(command -v wine) wineboot -i failed:" >&2
+        echo "$out" | tail -n 20 >&2
+        exit 1
+    fi
     # Wine draws captions itself (no window manager here) and closes windows
     # without a 2 s wait; a crash ends the program instead of opening a dialog.
     DISPLAY= wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1

@@ -268,7 +268,7 @@ no_temporary_files "abandoned capture" .
 
 echo "# nt: a failed track whose prompt cannot be shown is no Cancel: the run fails with an exit code"
 map_disk "$WORK/no-such-diskette"
-wine "$UIDRIVER" refuse-prompts "$(winepath -w "$STARTDISK_BUILD/tests/prompt_refuser.dll")" 60000 >"$WORK/refuser.out" 2>&1 &
+wine "$UIDRIVER" refuse-prompts "$(winepath -w "$STARTDISK_PROGRAMS/tests/prompt_refuser.dll")" 60000 >"$WORK/refuser.out" 2>&1 &
 refuser=$!
 step "no prompt can be made" poll grep -qs hooked "$WORK/refuser.out"
 capture_run -r

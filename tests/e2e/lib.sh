@@ -4,9 +4,28 @@ set -euo pipefail
 : "${STARTDISK_BUILD:?the build folder}" "${STARTDISK_SOURCE:?the source folder}"
 . "$STARTDISK_SOURCE/scripts/wine-env.sh"
 
-EXE="$STARTDISK_BUILD/startdisk.exe"
-UIDRIVER="$STARTDISK_BUILD/tests/uidriver.exe"
-PROBE="$STARTDISK_BUILD/tests/transfer_probe.exe"
+# The family this run covers, when the script runs once a family
+# (STARTDISK_TEST_FAMILY); the 9x family's VWIN32 services exist only for
+# 32-bit programs, so its half is skipped where the programs are x86-64.
+if [ "${STARTDISK_TEST_FAMILY:-}" = 9x ] && why_no_9x >/dev/null; then
+    echo "skip: $(why_no_9x)"
+    exit 77
+fi
+# families <family...>: those of the families named that this run covers.
+families() {
+    local family
+    for family in "$@"; do
+        [ -z "${STARTDISK_TEST_FAMILY:-}" ] || [ "$family" = "$STARTDISK_TEST_FAMILY" ] && echo "$family"
+    done
+    return 0
+}
+in_family() { [ -n "$(families "$1")" ]; }
+
+# The programs under test: this build's, or its x86-64 twin's.
+STARTDISK_PROGRAMS="${STARTDISK_PROGRAMS:-$STARTDISK_BUILD}"
+EXE="$STARTDISK_PROGRAMS/startdisk.exe"
+UIDRIVER="$STARTDISK_PROGRAMS/tests/uidriver.exe"
+PROBE="$STARTDISK_PROGRAMS/tests/transfer_probe.exe"
 SAMPLES="$STARTDISK_SOURCE/samples"
 APP_TITLE="Partition Deletion Application"
 IMAGE_SIZE=1474560
@@ -17,7 +36,9 @@ FAILED_TRACK_TEXT=$'Disk is either write protected, bad or not in floppy drive.\
 RULES="$STARTDISK_BUILD/native/platform_rules"
 APP_DEBUG=-all,+debugstr,+relay,+loaddll,+pid,+int21
 wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d "$("$RULES" functions)" /f >/dev/null 2>&1
-read -r image_base image_size < <(i686-w64-mingw32-objdump -p "$EXE" |
+objdump_for_exe=i686-w64-mingw32-objdump
+[ "$STARTDISK_WINE_ARCH" != x86-64 ] || objdump_for_exe=x86_64-w64-mingw32-objdump
+read -r image_base image_size < <("$objdump_for_exe" -p "$EXE" |
     awk '$1 == "ImageBase" {base = $2} $1 == "SizeOfImage" {size = $2} END {print base, size}')
 IMAGE_RANGE=("$image_base" "$(printf '%x' $((0x$image_base + 0x$image_size)))")
 FAMILY=nt
@@ -120,15 +141,15 @@ plant_dlls() {
     mkdir -p "$WORK/planted"
     cp "$EXE" "$WORK/planted/"
     for name in $PLANTED_NAMES; do
-        cp "$STARTDISK_BUILD/tests/planted.dll" "$WORK/planted/$name.dll"
-        cp "$STARTDISK_BUILD/tests/planted.dll" "$WORK/$name.dll"
+        cp "$STARTDISK_PROGRAMS/tests/planted.dll" "$WORK/planted/$name.dll"
+        cp "$STARTDISK_PROGRAMS/tests/planted.dll" "$WORK/$name.dll"
     done
     EXE="$WORK/planted/startdisk.exe"
     APP_DLLOVERRIDES="$WINEDLLOVERRIDES;${PLANTED_NAMES// /,}=n,b"
 }
 unplant_dlls() {
     rm -rf "$WORK/planted" "$WORK"/*.dll*
-    EXE="$STARTDISK_BUILD/startdisk.exe"
+    EXE="$STARTDISK_PROGRAMS/startdisk.exe"
     APP_DLLOVERRIDES=""
 }
 planted_marks() { (cd "$WORK" && ls planted/*.loaded *.loaded 2>/dev/null || true) | tr '\n' ' '; }

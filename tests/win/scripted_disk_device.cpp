@@ -16,7 +16,7 @@ bool Listed(const std::vector<int>& list, int value)
 
 std::string HandleName(HANDLE handle)
 {
-    return handle == INVALID_HANDLE_VALUE ? "invalid" : "#" + std::to_string(reinterpret_cast<DWORD>(handle));
+    return handle == INVALID_HANDLE_VALUE ? "invalid" : "#" + std::to_string(reinterpret_cast<uintptr_t>(handle));
 }
 
 }  // namespace

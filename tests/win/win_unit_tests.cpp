@@ -64,7 +64,7 @@ void TestFillDiocRegisters()
     std::memset(&registers, 0xA5, sizeof registers);
     unsigned char* lastTrack = image + 159 * DiskGeometry::bytesPerTrack;
     FillDiocRegisters(registers, lastTrack, 2862);
-    ok(registers.reg_EBX == reinterpret_cast<DWORD>(lastTrack), "EBX %#lx is the track's address", registers.reg_EBX);
+    ok(registers.reg_EBX == static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(lastTrack)), "EBX %#lx is the track's address", registers.reg_EBX);
     ok(registers.reg_EDX == 2862, "EDX %lu is the first sector", registers.reg_EDX);
     ok(registers.reg_ECX == 18, "ECX %lu is the sector count", registers.reg_ECX);
     ok(registers.reg_EAX == 0, "EAX %lu is drive A:", registers.reg_EAX);
@@ -88,7 +88,11 @@ void TestDiocCallSucceeded()
 
 // The device layer's DeviceIoControl calls, caught at the test's import of
 // it: the registers a request really carries, with no VWIN32 device needed.
+#ifdef _WIN64
+extern "C" void* deviceIoControlImport __asm__("__imp_DeviceIoControl");
+#else
 extern "C" void* deviceIoControlImport __asm__("__imp__DeviceIoControl@32");
+#endif
 std::vector<DIOC_REGISTERS> dosRequests;
 
 BOOL WINAPI RecordDosRequest(HANDLE, DWORD code, LPVOID in, DWORD inSize, LPVOID, DWORD, LPDWORD, LPOVERLAPPED)

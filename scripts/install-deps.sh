@@ -3,23 +3,37 @@
 #   install-deps.sh           everything
 #   install-deps.sh program   only what building the program and its folder needs
 # Idempotent: does nothing, and says nothing, when every tool is already present.
+# Both MinGW toolchains, always: the shipped program is the i686 build, and a
+# machine that cannot run 32-bit programs runs the x86-64 build. Wine as
+# wine-arch.sh decides, or as STARTDISK_WINE_ARCH says when the caller has
+# decided: 32-bit Wine and the i386 architecture, or 64-bit Wine alone.
 #
 # A package mirror in the middle of a sync serves some lists that do not match
 # their index; apt-get update then ends 100. That list is tried again a few
 # times and then done without. Without it, the two architectures may see
 # different newest versions of the same library, which multiarch refuses
 # ("held broken packages"); the release's own suite has one version for both,
-# so the install is tried again from there.
+# so an install refused on versions that cannot go together is tried again
+# from there. Any other failed install (a lock another package manager holds,
+# the network) ends 1 with apt's reason.
 set -euo pipefail
+. "$(dirname "$0")/wine-arch.sh"
 
 need=()
 command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686 binutils-mingw-w64-i686)
+command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
 { command -v convert && command -v import; } >/dev/null || need+=(imagemagick)
 command -v mkfs.fat >/dev/null || need+=(dosfstools)
 command -v mcopy >/dev/null || need+=(mtools)
 command -v cmake >/dev/null || need+=(cmake)
 if [ "${1:-}" != program ]; then
-    command -v wine >/dev/null || need+=(wine wine32:i386)
+    [ -n "${STARTDISK_WINE_ARCH:-}" ] || decide_wine_arch
+    if [ "$STARTDISK_WINE_ARCH" = x86-64 ]; then
+        # The wine command may be there with the 32-bit loader alone.
+        [ -x "$WINE64_LOADER" ] || need+=(wine wine64)
+    else
+        command -v wine >/dev/null || need+=(wine wine32:i386)
+    fi
     command -v Xvfb >/dev/null || need+=(xvfb xauth)
     command -v xdotool >/dev/null || need+=(xdotool)
     [ -f /usr/share/wine/fonts/sserife.fon ] || need+=(fonts-wine)
@@ -70,16 +84,25 @@ update_lists() {
 
 install_packages() { $SUDO apt-get install -y -qq --no-install-recommends "$@" "${need[@]}" 2>&1; }
 
-dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
+# apt's words for versions that cannot be installed together.
+versions_clash() { grep -qiE 'unmet dependencies|held broken packages' <<<"$1"; }
+
+if [[ "${need[*]}" == *:i386* ]]; then
+    dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
+fi
 update_lists
 if out=$(install_packages); then exit 0; fi
 codename=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
-if [ -n "$codename" ]; then
+if [ -n "$codename" ] && versions_clash "$out"; then
     say "the install failed; trying again from the release's own suite ($codename), which holds one version of each library for both architectures"
     if out=$(install_packages -t "$codename"); then exit 0; fi
 fi
 say "could not install: ${need[*]}"
 say "apt-get said:"
 apt_reason "$out" | sed 's/^/    /' >&2
-say "The package mirror may be mid-sync: try again later, or install these packages by hand (sudo apt-get install ${need[*]})."
+if versions_clash "$out"; then
+    say "The package mirror may be mid-sync: try again later, or install these packages by hand (sudo apt-get install ${need[*]})."
+else
+    say "Try again once the reason apt-get gave is gone, or install these packages by hand (sudo apt-get install ${need[*]})."
+fi
 exit 1

@@ -40,13 +40,20 @@ const char* Find(const char* tail, const char* text, LeadByteTest isLeadByte)
 }
 
 // Where the word after the one at at begins: right after the next blank or
-// control character, or at the end of the tail. The walk goes by
-// characters, so a lead byte and the byte after it never end a word.
+// control character outside quotation marks, or at the end of the tail. A
+// quoted blank is part of a name, as the command prompt passes one: the
+// "-r" in "backup -r.img" starts no word. A word begins outside any marks,
+// so pairing them from it pairs them as from the tail's start; a mark left
+// open runs to the tail's end. The walk goes by characters, so a lead byte
+// and the byte after it are one character: never a blank, never a mark.
 const char* NextWord(const char* at, LeadByteTest isLeadByte)
 {
+    bool quoted = false;
     while (*at) {
         const char* next = NextCharacter(at, isLeadByte);
-        if (next == at + 1 && static_cast<unsigned char>(*at) <= ' ')
+        if (*at == *kQuotationMark)
+            quoted = !quoted;
+        else if (!quoted && next == at + 1 && static_cast<unsigned char>(*at) <= ' ')
             return next;
         at = next;
     }
@@ -74,12 +81,16 @@ bool NamesImage(const char* word)
     return StartsWith(word, kFileSlash) || StartsWith(word, kFileDash) || IsFullPath(word);
 }
 
-// Whether a word before end begins with either form of an option.
+// Whether a word before end begins with either form of an option, bare or
+// right after the mark that opens the word: Windows' own argument splitting
+// reads "-r" as -r.
 bool OptionGiven(const char* tail, const char* end, const char* slash, const char* dash, LeadByteTest isLeadByte)
 {
-    for (const char* word = tail; word != end; word = NextWord(word, isLeadByte))
-        if (StartsWith(word, slash) || StartsWith(word, dash))
+    for (const char* word = tail; word != end; word = NextWord(word, isLeadByte)) {
+        const char* option = *word == *kQuotationMark ? word + 1 : word;
+        if (StartsWith(option, slash) || StartsWith(option, dash))
             return true;
+    }
     return false;
 }
 

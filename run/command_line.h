@@ -20,12 +20,14 @@ struct CommandLineOptions {
 using LeadByteTest = bool (*)(unsigned char);
 
 // An option counts only where a word begins: at the tail's start or right
-// after a blank or control character; no case folding. The first word that
-// names the image ends the options: the first file option of either form,
-// whose name follows it, or a full path, as Windows passes a file dropped
-// on the program or on a shortcut to it. The name runs to the end of the
-// tail, or, when it is in quotation marks with nothing but blanks after
-// them, is what stands between them.
+// after a blank or control character outside quotation marks, which pair up
+// from the tail's start; no case folding. -r and -v count also right after
+// the mark that opens a word. The first word that names the image ends the
+// options: the first file option of either form, whose name follows it, or
+// a full path, as Windows passes a file dropped on the program or on a
+// shortcut to it. The name runs to the end of the tail, or, when it is in
+// quotation marks with nothing but blanks after them, is what stands
+// between them.
 CommandLineOptions ParseCommandLine(const char* tail, LeadByteTest isLeadByte = nullptr);
 
 // The process command line without the program name and the control

@@ -44,13 +44,16 @@ std::size_t Find(const std::string& tail, const char* text, LeadByteTest isLeadB
 }
 
 // Where the words begin: at 0, and after each character that is a single
-// byte of code 32 or less.
+// byte of code 32 or less and stands after an even number of quotation
+// marks, counted by characters from the tail's start.
 std::vector<std::size_t> WordStarts(const std::string& tail, LeadByteTest isLeadByte)
 {
     std::vector<std::size_t> starts = {0};
+    std::size_t marks = 0;
     for (std::size_t at = 0; at < tail.size();) {
         const std::size_t next = Next(tail, at, isLeadByte);
-        if (next == at + 1 && static_cast<unsigned char>(tail[at]) <= ' ')
+        marks += tail[at] == '"' ? 1 : 0;
+        if (marks % 2 == 0 && next == at + 1 && static_cast<unsigned char>(tail[at]) <= ' ')
             starts.push_back(next);
         at = next;
     }
@@ -92,9 +95,9 @@ void CheckName(const std::string& tail, std::size_t name, std::string_view found
     Require(found.size() == end - name);
 }
 
-// Each flag stands for its own two texts alone, at the start of a word
-// before the first word that is a file option of either form or a full
-// path. A full path is the name; after a file option and one character
+// Each flag stands for its own two texts alone, at the start of a word, or
+// after a quotation mark that starts one, before the first word that is a
+// file option of either form or a full path. A full path is the name; after a file option and one character
 // comes the name. Without either the name is the default.
 void CheckOptions(const std::string& tail, LeadByteTest isLeadByte)
 {
@@ -109,8 +112,9 @@ void CheckOptions(const std::string& tail, LeadByteTest isLeadByte)
             option = word;
             break;
         }
-        capture = capture || Begins(tail, word, "/r") || Begins(tail, word, "-r");
-        verify = verify || Begins(tail, word, "/v") || Begins(tail, word, "-v");
+        const std::size_t flag = word + (Begins(tail, word, "\"") ? 1 : 0);
+        capture = capture || Begins(tail, flag, "/r") || Begins(tail, flag, "-r");
+        verify = verify || Begins(tail, flag, "/v") || Begins(tail, flag, "-v");
     }
     Require(options.captureMode == capture);
     Require(options.verify == verify);

@@ -57,6 +57,11 @@ INSTANTIATE_TEST_SUITE_P(
         TailCase{"win98-rescue.img", false, "MYFILE.BIN"},
         TailCase{"-R", false, "MYFILE.BIN"},
         TailCase{"/F", false, "MYFILE.BIN"},
+        // A blank between paired quotation marks begins no word; an option
+        // may follow the mark that opens its word.
+        TailCase{"\"backup -r.img\"", false, "MYFILE.BIN"},
+        TailCase{"\"-r\"", true, "MYFILE.BIN"},
+        TailCase{"a \"b -r\" -r", true, "MYFILE.BIN"},
         // A quoted name ends at its closing mark when only blanks follow it,
         // and at the end of the tail when no mark closes it.
         TailCase{"-f \"C:\\my image.bin\"", false, "C:\\my image.bin"},
@@ -86,6 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
         // before it is searched for options.
         TailCase{"-v C:\\Downloads\\win98-rescue.img", false, "C:\\Downloads\\win98-rescue.img", true},
         TailCase{"-r \"C:\\My Images\\a.img\"", true, "C:\\My Images\\a.img"},
+        TailCase{"-v \"C:\\My Images\\a.img\"", false, "C:\\My Images\\a.img", true},
         TailCase{"-r \\\\server\\share\\x-v.img", true, "\\\\server\\share\\x-v.img"},
         TailCase{"-v c:/a.img -r", false, "c:/a.img -r", true},
         // After a file option a full path is part of the name.
@@ -125,6 +131,9 @@ TEST(ParseCommandLineDoubleByte, OptionTextInsideATrailByteIsNotAnOption)
     EXPECT_FALSE(ParseCommandLine("-f \x82\xA0-r.bin", ShiftJisLikeLeadByte).captureMode);
     EXPECT_FALSE(ParseCommandLine("-f \x82\xA0-r.bin").captureMode);
     EXPECT_FALSE(ParseCommandLine("\x81-v", ShiftJisLikeLeadByte).verify);
+    // A lead byte hides the mark after it, so the quotation stays open.
+    EXPECT_FALSE(ParseCommandLine("\"\x81\" -r", ShiftJisLikeLeadByte).captureMode);
+    EXPECT_TRUE(ParseCommandLine("\"\x81\" -r").captureMode);
     // A full-width space after the option is the one character skipped.
     EXPECT_EQ(ParseCommandLine("-f\x81\x40" "a.bin", ShiftJisLikeLeadByte).imageFileName, "a.bin");
     // Double-byte characters inside a quoted name; a lead byte directly

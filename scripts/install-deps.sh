@@ -30,9 +30,9 @@ if [ "${1:-}" != program ]; then
     [ -n "${STARTDISK_WINE_ARCH:-}" ] || decide_wine_arch
     if [ "$STARTDISK_WINE_ARCH" = x86-64 ]; then
         # The wine command may be there with the 32-bit loader alone.
-        [ -x "$WINE64_LOADER" ] || need+=(wine wine64)
+        { [ -x "$WINE64_LOADER" ] && command -v wineboot; } >/dev/null || need+=(wine wine64)
     else
-        command -v wine >/dev/null || need+=(wine wine32:i386)
+        { command -v wine && [ -x /usr/lib/wine/wine ]; } >/dev/null || need+=(wine wine32:i386)
     fi
     command -v Xvfb >/dev/null || need+=(xvfb xauth)
     command -v xdotool >/dev/null || need+=(xdotool)

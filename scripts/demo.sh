@@ -8,15 +8,36 @@
 # window it meets in build/pictures/: with no family given, first on the NT
 # family (meeting a write-protected diskette on the way), then on the 9x
 # family, which ends with the closing screen.
+# On a machine that cannot run 32-bit programs it shows the program's x86-64
+# build under 64-bit Wine, on the NT family alone.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${STARTDISK_BUILD_DIR:-$root/build}"
 interactive="${DISPLAY:+yes}"
 if [ -n "$interactive" ]; then families="${1:-nt}"; else families="${1:-nt 9x}"; fi
 
+. "$root/scripts/wine-arch.sh"
+decide_wine_arch
+if why="$(why_no_9x)"; then
+    echo "demo.sh: $STARTDISK_ARCH_WHY: this shows the program's x86-64 build on the NT family."
+    if [ "$families" = 9x ]; then
+        echo "demo.sh: the 9x family cannot be shown here: $why." >&2
+        exit 1
+    fi
+    if [ "$families" != nt ]; then
+        echo "demo.sh: the 9x family is left out: $why."
+        families=nt
+    fi
+fi
+
 "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build" >/dev/null
 cmake --build "$build" --target startdisk uidriver -j"$(nproc)" >/dev/null
+programs="$build"
+if [ "$STARTDISK_WINE_ARCH" = x86-64 ]; then
+    "$root/scripts/build-x86-64.sh" "$build" startdisk uidriver
+    programs="$build/x86-64"
+fi
 
 export STARTDISK_WINE_ROOT="$build/demo-wine"
 # Without a display, windows are drawn on a virtual desktop, so that the
@@ -60,14 +81,14 @@ report() {
 if [ -n "$interactive" ]; then
     prepare "$families"
     rc=0
-    wine "$build/startdisk.exe" || rc=$?
+    wine "$programs/startdisk.exe" || rc=$?
     report "$rc"
     exit
 fi
 
 pictures="$build/pictures"
 mkdir -p "$pictures"
-ui() { wine "$build/tests/uidriver.exe" "$@"; }
+ui() { wine "$programs/tests/uidriver.exe" "$@"; }
 picture() {
     sleep 0.2  # let the window finish painting
     import -display "$DISPLAY" -window "$(xdotool search --name '^Default - Wine desktop$' | head -n 1)" \
@@ -100,7 +121,7 @@ act_as_user() {
     local family=$1 pid rc=0 protected=
     echo "A Create run on the $family family:"
     prepare "$family"
-    wine "$build/startdisk.exe" &
+    wine "$programs/startdisk.exe" &
     pid=$!
     ui wait "$app Screen 1 of 5" >/dev/null
     picture 1-licence "$app Screen 1 of 5"

@@ -67,7 +67,7 @@ trap 'set +e; umount "$WORK/lost" "$WORK/full" 2>/dev/null; [ -z "$flush_loop" ]
 
 install_documents
 
-for family in nt 9x; do
+for family in $(families nt 9x); do
     use_family "$family"
 
     echo "# $family: capture into a new file, over a longer one and over a shorter one"
@@ -211,81 +211,85 @@ for family in nt 9x; do
     rm -rf sub taken full lost
 done
 
-echo "# 9x: a scanner holds the new image from the moment it is written: the old one is never moved aside"
-# The save's two temporary names (the new image, and the old one's place
-# aside) take the first free numbers after the clock's. With all but two
-# numbers taken, 32,768 apart, they are those two, and finding the second
-# takes a scan of some 32,000 names: time for the holder to take the first.
-use_family 9x
-noisy_disk
-mkdir crowd
-perl -e 'for (1 .. 65535) { next if $_ == 0x1000 || $_ == 0x9000; open(my $f, ">", sprintf("crowd/sdk%x.tmp", $_)) }'
-patterned_image crowd/img.bin
-cp crowd/img.bin "$WORK/image.before"
-start_app -r -f 'crowd\img.bin'
-expect_ui "9x new image held: confirmation shown" wait "$APP_TITLE"
-UIDRIVER_TIMEOUT_MS=60000 wine "$UIDRIVER" hold-written 'crowd\sdk1000.tmp|crowd\sdk9000.tmp' 60000 >"$WORK/held" 2>&1 &
-holder=$!
-step "9x new image held: confirmation answered with OK" confirm_ok
-expect_cannot_save "9x new image held"
-{ kill "$holder"; wait "$holder"; } 2>/dev/null || true
-check "9x new image held: the holder had it" held "$(cat "$WORK/held")"
-check "9x new image held: image untouched" "" "$(cmp "$WORK/image.before" crowd/img.bin 2>&1 || true)"
-check "9x new image held: the old image never moved" 0 "$(grep -ac 'MoveFileA([0-9a-f]* "crowd\\\\img.bin"' debug.log)"
-rm -rf crowd
+if in_family 9x; then
+    echo "# 9x: a scanner holds the new image from the moment it is written: the old one is never moved aside"
+    # The save's two temporary names (the new image, and the old one's place
+    # aside) take the first free numbers after the clock's. With all but two
+    # numbers taken, 32,768 apart, they are those two, and finding the second
+    # takes a scan of some 32,000 names: time for the holder to take the first.
+    use_family 9x
+    noisy_disk
+    mkdir crowd
+    perl -e 'for (1 .. 65535) { next if $_ == 0x1000 || $_ == 0x9000; open(my $f, ">", sprintf("crowd/sdk%x.tmp", $_)) }'
+    patterned_image crowd/img.bin
+    cp crowd/img.bin "$WORK/image.before"
+    start_app -r -f 'crowd\img.bin'
+    expect_ui "9x new image held: confirmation shown" wait "$APP_TITLE"
+    UIDRIVER_TIMEOUT_MS=60000 wine "$UIDRIVER" hold-written 'crowd\sdk1000.tmp|crowd\sdk9000.tmp' 60000 >"$WORK/held" 2>&1 &
+    holder=$!
+    step "9x new image held: confirmation answered with OK" confirm_ok
+    expect_cannot_save "9x new image held"
+    { kill "$holder"; wait "$holder"; } 2>/dev/null || true
+    check "9x new image held: the holder had it" held "$(cat "$WORK/held")"
+    check "9x new image held: image untouched" "" "$(cmp "$WORK/image.before" crowd/img.bin 2>&1 || true)"
+    check "9x new image held: the old image never moved" 0 "$(grep -ac 'MoveFileA([0-9a-f]* "crowd\\\\img.bin"' debug.log)"
+    rm -rf crowd
 
-echo "# 9x: with the old image aside, a file whose name differs only in case answers to its name: both images kept, both named"
-# Names match whatever their case; MoveFileA replaces nothing, so neither
-# the new image nor the old one can take the name back.
-noisy_disk
-patterned_image MYFILE.BIN
-cp MYFILE.BIN "$WORK/image.before"
-echo other > myfile.bin
-capture_run -r
-expect_cannot_save "9x name taken"
-# kept_file <kind>: the file the debugger output names, as a Linux path.
-kept_file() { winepath -u -- "$(debug_lines | sed -n "s/^$1 kept as //p" | sed -e 's/\\r\\n$//' -e 's/\\\\/\\/g')"; }
-check "9x name taken: the new image named, holding the diskette" "" "$(cmp "$(kept_file 'New image')" "$STARTDISK_DISK" 2>&1)"
-check "9x name taken: the old image named, as it was" "" "$(cmp "$(kept_file 'Previous image')" image.before 2>&1)"
-rm -f sdk*.tmp myfile.bin
+    echo "# 9x: with the old image aside, a file whose name differs only in case answers to its name: both images kept, both named"
+    # Names match whatever their case; MoveFileA replaces nothing, so neither
+    # the new image nor the old one can take the name back.
+    noisy_disk
+    patterned_image MYFILE.BIN
+    cp MYFILE.BIN "$WORK/image.before"
+    echo other > myfile.bin
+    capture_run -r
+    expect_cannot_save "9x name taken"
+    # kept_file <kind>: the file the debugger output names, as a Linux path.
+    kept_file() { winepath -u -- "$(debug_lines | sed -n "s/^$1 kept as //p" | sed -e 's/\\r\\n$//' -e 's/\\\\/\\/g')"; }
+    check "9x name taken: the new image named, holding the diskette" "" "$(cmp "$(kept_file 'New image')" "$STARTDISK_DISK" 2>&1)"
+    check "9x name taken: the old image named, as it was" "" "$(cmp "$(kept_file 'Previous image')" image.before 2>&1)"
+    rm -f sdk*.tmp myfile.bin
+fi
 
-echo "# nt: a capture abandoned at a failed track keeps the existing image"
-# A dangling raw device opens but fails every read. The 9x path fails only
-# on a missing drive, which the running wineserver would not notice.
-use_family nt
-noisy_disk
-patterned_image MYFILE.BIN
-cp MYFILE.BIN "$WORK/image.before"
-map_disk "$WORK/no-such-diskette"
-capture_run -r
-expect_ui "failed track prompt, answered Cancel" msgbox "Error writing to floppy" "$FAILED_TRACK_TEXT" cancel
-expect_no_window "Utility Complete" 1000
-expect_no_window "Error" 300
-expect_exit "abandoned capture: exit code 0" 0
-map_disk "$STARTDISK_DISK"
-check "abandoned capture: image untouched" "" "$(cmp "$WORK/image.before" MYFILE.BIN 2>&1 || true)"
-no_temporary_files "abandoned capture" .
+if in_family nt; then
+    echo "# nt: a capture abandoned at a failed track keeps the existing image"
+    # A dangling raw device opens but fails every read. The 9x path fails only
+    # on a missing drive, which the running wineserver would not notice.
+    use_family nt
+    noisy_disk
+    patterned_image MYFILE.BIN
+    cp MYFILE.BIN "$WORK/image.before"
+    map_disk "$WORK/no-such-diskette"
+    capture_run -r
+    expect_ui "failed track prompt, answered Cancel" msgbox "Error writing to floppy" "$FAILED_TRACK_TEXT" cancel
+    expect_no_window "Utility Complete" 1000
+    expect_no_window "Error" 300
+    expect_exit "abandoned capture: exit code 0" 0
+    map_disk "$STARTDISK_DISK"
+    check "abandoned capture: image untouched" "" "$(cmp "$WORK/image.before" MYFILE.BIN 2>&1 || true)"
+    no_temporary_files "abandoned capture" .
 
-echo "# nt: a failed track whose prompt cannot be shown is no Cancel: the run fails with an exit code"
-map_disk "$WORK/no-such-diskette"
-wine "$UIDRIVER" refuse-prompts "$(winepath -w "$STARTDISK_PROGRAMS/tests/prompt_refuser.dll")" 60000 >"$WORK/refuser.out" 2>&1 &
-refuser=$!
-step "no prompt can be made" poll grep -qs hooked "$WORK/refuser.out"
-capture_run -r
-# Wine sets no error code when a hook refuses a window: -3.
-expect_exit "no prompt: the run fails, with -3" 253
-check "no prompt: image untouched" "" "$(cmp "$WORK/image.before" MYFILE.BIN 2>&1 || true)"
-# Wine keeps the desktop hook of a process ended by a signal until the desktop
-# goes idle; only a new wineserver frees the programs after it.
-{ kill "$refuser"; wait "$refuser"; } 2>/dev/null || true
-map_disk "$STARTDISK_DISK"  # the new wineserver takes drive A: as it finds it
-restart_wineserver
+    echo "# nt: a failed track whose prompt cannot be shown is no Cancel: the run fails with an exit code"
+    map_disk "$WORK/no-such-diskette"
+    wine "$UIDRIVER" refuse-prompts "$(winepath -w "$STARTDISK_PROGRAMS/tests/prompt_refuser.dll")" 60000 >"$WORK/refuser.out" 2>&1 &
+    refuser=$!
+    step "no prompt can be made" poll grep -qs hooked "$WORK/refuser.out"
+    capture_run -r
+    # Wine sets no error code when a hook refuses a window: -3.
+    expect_exit "no prompt: the run fails, with -3" 253
+    check "no prompt: image untouched" "" "$(cmp "$WORK/image.before" MYFILE.BIN 2>&1 || true)"
+    # Wine keeps the desktop hook of a process ended by a signal until the desktop
+    # goes idle; only a new wineserver frees the programs after it.
+    { kill "$refuser"; wait "$refuser"; } 2>/dev/null || true
+    map_disk "$STARTDISK_DISK"  # the new wineserver takes drive A: as it finds it
+    restart_wineserver
 
-echo "# nt: after the refuser is ended with kill, a new run's failed track prompts again"
-map_disk "$WORK/no-such-diskette"
-capture_run -r
-expect_ui "refuser ended: failed track prompt, answered Cancel" msgbox "Error writing to floppy" "$FAILED_TRACK_TEXT" cancel
-expect_exit "refuser ended: exit code 0" 0
-map_disk "$STARTDISK_DISK"
+    echo "# nt: after the refuser is ended with kill, a new run's failed track prompts again"
+    map_disk "$WORK/no-such-diskette"
+    capture_run -r
+    expect_ui "refuser ended: failed track prompt, answered Cancel" msgbox "Error writing to floppy" "$FAILED_TRACK_TEXT" cancel
+    expect_exit "refuser ended: exit code 0" 0
+    map_disk "$STARTDISK_DISK"
+fi
 
 finish

@@ -94,7 +94,7 @@ end_failed_run() {
 install_documents
 DOCUMENTS="$(ls "$WORK"/*.rtf "$WORK"/*.RTF)"
 
-for family in nt 9x; do
+for family in $(families nt 9x); do
     use_family "$family"
 
     echo "# $family: the sample image, with DLLs planted beside the program; patterned images of the exact size and longer"

@@ -72,76 +72,82 @@ retry_case() {
     check "$what: the diskette holds the image byte for byte" same "$(same_bytes image.bin "$disk")"
 }
 
-use_family nt
+if in_family nt; then
+    use_family nt
 
-echo "# direct path, write-protected diskette (the device cannot be opened for writing)"
-touch chattr.check
-if chattr +i chattr.check 2>/dev/null && chattr -i chattr.check; then
-    truncate -s "$IMAGE_SIZE" protected.img
-    map_disk "$WORK/protected.img"
-    protect "$WORK/protected.img"
-    cancel_case "write-protected" "$DIRECT_CAPTION" ""
-    unprotect_copy() { unprotect "$WORK/protected.img"; }
-    retry_case "write-protected" "$DIRECT_CAPTION" unprotect_copy "$WORK/protected.img"
-    map_disk "$STARTDISK_DISK"
-else
-    echo "skip: write-protected diskette: chattr +i does not work here (needs root and a filesystem with the immutable flag)"
+    echo "# direct path, write-protected diskette (the device cannot be opened for writing)"
+    touch chattr.check
+    if chattr +i chattr.check 2>/dev/null && chattr -i chattr.check; then
+        truncate -s "$IMAGE_SIZE" protected.img
+        map_disk "$WORK/protected.img"
+        protect "$WORK/protected.img"
+        cancel_case "write-protected" "$DIRECT_CAPTION" ""
+        unprotect_copy() { unprotect "$WORK/protected.img"; }
+        retry_case "write-protected" "$DIRECT_CAPTION" unprotect_copy "$WORK/protected.img"
+        map_disk "$STARTDISK_DISK"
+    else
+        echo "skip: write-protected diskette: chattr +i does not work here (needs root and a filesystem with the immutable flag)"
+    fi
+
+    echo "# direct path, failing drive (every write fails)"
+    blank_disk
+    map_disk /dev/full
+    cancel_case "failing drive" "$DIRECT_CAPTION" ""
+    map_good_disk() { map_disk "$STARTDISK_DISK"; }
+    map_disk /dev/full
+    retry_case "failing drive" "$DIRECT_CAPTION" map_good_disk "$STARTDISK_DISK"
+
+    echo "# direct path, no diskette in the drive (the device opens, every request fails)"
+    blank_disk
+    map_disk "$WORK/no-diskette"
+    cancel_case "no diskette" "$DIRECT_CAPTION" ""
+    map_disk "$WORK/no-diskette"
+    retry_case "no diskette" "$DIRECT_CAPTION" map_good_disk "$STARTDISK_DISK"
+
+    echo "# direct path, no drive at all (the device cannot be opened; reopened for the retry)"
+    blank_disk
+    DRIVE_REMOVED=1
+    remove_drive
+    cancel_case "no drive" "$DIRECT_CAPTION" ""
+    retry_case "no drive" "$DIRECT_CAPTION" restore_drive "$STARTDISK_DISK"
 fi
 
-echo "# direct path, failing drive (every write fails)"
-blank_disk
-map_disk /dev/full
-cancel_case "failing drive" "$DIRECT_CAPTION" ""
-map_good_disk() { map_disk "$STARTDISK_DISK"; }
-map_disk /dev/full
-retry_case "failing drive" "$DIRECT_CAPTION" map_good_disk "$STARTDISK_DISK"
-
-echo "# direct path, no diskette in the drive (the device opens, every request fails)"
-blank_disk
-map_disk "$WORK/no-diskette"
-cancel_case "no diskette" "$DIRECT_CAPTION" ""
-map_disk "$WORK/no-diskette"
-retry_case "no diskette" "$DIRECT_CAPTION" map_good_disk "$STARTDISK_DISK"
-
-echo "# direct path, no drive at all (the device cannot be opened; reopened for the retry)"
-blank_disk
-DRIVE_REMOVED=1
-remove_drive
-cancel_case "no drive" "$DIRECT_CAPTION" ""
-retry_case "no drive" "$DIRECT_CAPTION" restore_drive "$STARTDISK_DISK"
-
-# Under Wine the VWIN32 services report a failure only for a missing drive.
-echo "# VWIN32 path, no drive at all"
-use_family 9x
-blank_disk
-remove_drive
-cancel_case "9x no drive" "$VWIN32_CAPTION" "$VWIN32_DEBUG_LINE"
-retry_case "9x no drive" "$VWIN32_CAPTION" restore_drive "$STARTDISK_DISK"
-check "9x no drive, OK: one debugger line, for the one failure" "$VWIN32_DEBUG_LINE" "$(debug_lines)"
-restart_wineserver
-DRIVE_REMOVED=""
-
-echo "# direct path, a track that comes back short in the middle of a read; another diskette goes in; OK"
-use_family nt
-slow_drive
-rm -f back.bin
-patterned_image other.bin
-start_probe read back.bin
-feed_image_tracks image.bin 0 10
-printf '%100s' '' >&7
-if expect_prompt "short track 10" "$DIRECT_CAPTION" 9; then
-    # The pipe serves reads in order: the check of track 0 after the OK gets
-    # its own copy, then the whole other diskette follows.
-    feed_image_tracks other.bin 0 1
-    feed_image_tracks other.bin 0 100
-    expect_ui "short track 10: OK" msgbox "$DIRECT_CAPTION" "$FAILED_TRACK_TEXT" ok
-    feed_image_tracks other.bin 100 60
+if in_family 9x; then
+    # Under Wine the VWIN32 services report a failure only for a missing drive.
+    echo "# VWIN32 path, no drive at all"
+    use_family 9x
+    blank_disk
+    remove_drive
+    cancel_case "9x no drive" "$VWIN32_CAPTION" "$VWIN32_DEBUG_LINE"
+    retry_case "9x no drive" "$VWIN32_CAPTION" restore_drive "$STARTDISK_DISK"
+    check "9x no drive, OK: one debugger line, for the one failure" "$VWIN32_DEBUG_LINE" "$(debug_lines)"
+    restart_wineserver
+    DRIVE_REMOVED=""
 fi
-expect_exit "short track 10: the read completes" 0
-check "short track 10: track 0 checked, differs, and the other diskette read from its start" \
-    "$(seq -s' ' 0 18 180) 0 $ALL_TRACKS" "$(probe_value sectors)"
-check "short track 10: the image read is the other diskette's, not a mix" same "$(same_bytes other.bin back.bin)"
-exec 7>&-
+
+if in_family nt; then
+    echo "# direct path, a track that comes back short in the middle of a read; another diskette goes in; OK"
+    use_family nt
+    slow_drive
+    rm -f back.bin
+    patterned_image other.bin
+    start_probe read back.bin
+    feed_image_tracks image.bin 0 10
+    printf '%100s' '' >&7
+    if expect_prompt "short track 10" "$DIRECT_CAPTION" 9; then
+        # The pipe serves reads in order: the check of track 0 after the OK gets
+        # its own copy, then the whole other diskette follows.
+        feed_image_tracks other.bin 0 1
+        feed_image_tracks other.bin 0 100
+        expect_ui "short track 10: OK" msgbox "$DIRECT_CAPTION" "$FAILED_TRACK_TEXT" ok
+        feed_image_tracks other.bin 100 60
+    fi
+    expect_exit "short track 10: the read completes" 0
+    check "short track 10: track 0 checked, differs, and the other diskette read from its start" \
+        "$(seq -s' ' 0 18 180) 0 $ALL_TRACKS" "$(probe_value sectors)"
+    check "short track 10: the image read is the other diskette's, not a mix" same "$(same_bytes other.bin back.bin)"
+    exec 7>&-
+fi
 
 # A write whose track 10 goes out short: a file-size limit on the probe alone
 # cuts it, and Wine's WriteFile then reports success with fewer bytes. It is
@@ -167,13 +173,15 @@ short_write_case() {
 }
 # Another diskette in the drive: other bytes where tracks 0 to 9 were written.
 other_diskette() { head -c $((10 * 9216)) /dev/urandom | dd of="$STARTDISK_DISK" conv=notrunc status=none; }
-echo "# direct path, a track that goes out short in the middle of a write; OK writes it again, or all again on another diskette"
-use_family nt
-short_write_case "short write 10, same diskette" : \
-    "$(seq -s' ' 0 18 180) $(seq -s' ' 0 18 162) $(seq -s' ' 180 18 2862)"
-short_write_case "short write 10, another diskette" other_diskette "$(seq -s' ' 0 18 180) 0 $ALL_TRACKS"
+if in_family nt; then
+    echo "# direct path, a track that goes out short in the middle of a write; OK writes it again, or all again on another diskette"
+    use_family nt
+    short_write_case "short write 10, same diskette" : \
+        "$(seq -s' ' 0 18 180) $(seq -s' ' 0 18 162) $(seq -s' ' 180 18 2862)"
+    short_write_case "short write 10, another diskette" other_diskette "$(seq -s' ' 0 18 180) 0 $ALL_TRACKS"
+fi
 
-for family in nt 9x; do
+for family in $(families nt 9x); do
     echo "# $family: a drive that keeps nothing (/dev/zero: writes succeed, reads give zeros); only -v notices"
     use_family "$family"
     caption=$DIRECT_CAPTION prompt_line=""
@@ -211,7 +219,7 @@ blank_disk
 map_disk /dev/zero
 retry_case "9x put right, -v" "$VWIN32_CAPTION" map_good_disk "$STARTDISK_DISK" verify
 
-for family in nt 9x; do
+for family in $(families nt 9x); do
     echo "# $family: Escape on the progress window stops the transfer after the current track, as failed"
     use_family "$family"
     slow_drive

@@ -427,6 +427,15 @@ std::string Unescape(const std::string& quoted)
 }
 
 // "0060fd94 \"C:\\\\x.dll\",00000000,00000008" into values and texts.
+// An x86-64 trace shows every argument as a whole register, and a 32-bit
+// argument's upper half there is whatever the register held; the rules are
+// about the 32 bits the platform reads (INVALID_HANDLE_VALUE included).
+// Handles and the pointers compared here differ in their low halves.
+unsigned long Low32(unsigned long value)
+{
+    return value & 0xFFFFFFFFul;
+}
+
 void ParseArguments(const std::string& list, Call& call)
 {
     size_t at = 0;
@@ -440,7 +449,7 @@ void ParseArguments(const std::string& list, Call& call)
                 quoted = !quoted;
         }
         const std::string argument = list.substr(at, end - at);
-        call.values.push_back(std::strtoul(argument.c_str(), nullptr, 16));
+        call.values.push_back(Low32(std::strtoul(argument.c_str(), nullptr, 16)));
         // Wine cuts a long string and marks it with "...; what is shown is
         // already longer than any limit checked here.
         const size_t open = argument.find('"');
@@ -520,7 +529,7 @@ void RememberReturn(const std::string& line, const std::string& thread, History&
     const std::string function = line.substr(retAt + 6, open - retAt - 6);
     if (function.find('.') == std::string::npos || CanonicalName(function) != "kernel32.CreateFileA")
         return;
-    const unsigned long handle = std::strtoul(line.c_str() + value + 7, nullptr, 16);
+    const unsigned long handle = Low32(std::strtoul(line.c_str() + value + 7, nullptr, 16));
     if (handle != kInvalidHandle)
         history.handles[handle] = pending->second;
     history.opening.erase(pending);

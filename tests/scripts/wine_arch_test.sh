@@ -11,7 +11,7 @@ refused='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x28\x00
 rows=(
     "32-bit programs run;tmp;$runs;;0;i686 ()"
     "32-bit programs refused;tmp;$refused;;0;x86-64 (this machine cannot run 32-bit programs)"
-    "64-bit way asked for;tmp;$runs;x86-64;0;x86-64 (STARTDISK_ARCH=x86-64 asks for it)"
+    "64-bit way asked for;tmp;$runs;x86-64;0;x86-64 (STARTDISK_ARCH=x86-64 asks for the 64-bit way)"
     "STARTDISK_ARCH unknown;tmp;$runs;x86_64;1;STARTDISK_ARCH=x86_64: the one value it takes is x86-64 (unset, the machine decides)"
 )
 if mount -t tmpfs -o noexec tmpfs "$work/noexec" 2>/dev/null; then

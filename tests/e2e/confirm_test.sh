@@ -7,9 +7,10 @@ CONFIRM_CAUTION='CAUTION: THE FLOPPY DISK WILL BE FORMATTED DURING THIS OPERATIO
 CONFIRM_CLICK='Click OK to continue.  If you do not wish to create a ""D:" Drive Partition Deletion Program Disk", click Cancel.'
 PROGRESS_TEXT='Creating Start Up Disk...This Should Take Approximately Two Minutes.'
 
+install_documents
+
 if in_family nt; then
     echo "# -r: straight to the confirmation, texts byte for byte; Escape ends with -2"
-    install_documents
     start_app -r
     expect_ui "confirmation shown" wait "$APP_TITLE"
     check "no document screen in a capture run" "" "$(UIDRIVER_TIMEOUT_MS=0 ui exists "$APP_TITLE Screen 1 of 5" 2>/dev/null || true)"

@@ -92,11 +92,11 @@ if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
     check "route, 64-bit way, no x86-64 build: says why, and what makes it" "linux-floppy.sh: there is no $x64 in $WORK: $why, so the route runs the program's x86-64 build, which scripts/portable.sh makes beside startdisk.exe" "$(said)"
     mv x64.away "$x64"
     # Only a machine that runs 32-bit programs can make a 32-bit prefix: this
-    # one is faked by the mark Wine leaves in system.reg.
-    mkdir p32 && echo '#arch=win32' >p32/system.reg
+    # one is faked by the mark Wine leaves in system.reg, with drive A: set up.
+    mkdir -p p32/dosdevices && echo '#arch=win32' >p32/system.reg && ln -s "$drive" p32/dosdevices/a::
     STARTDISK_ARCH=$forced WINEPREFIX="$WORK/p32" route capture && expect_exit "route, 64-bit way, a 32-bit prefix: refused" 1
     check "route, 64-bit way, a 32-bit prefix: names it and the ways out, and leaves it as it was" \
-        "linux-floppy.sh: $WORK/p32 is a 32-bit Wine prefix, and 64-bit Wine, which runs the program here since $why, cannot use it: name another prefix (WINEPREFIX=<new folder> $STARTDISK_SOURCE/scripts/linux-floppy.sh <device> [folder]), or remove that folder (rm -rf $WORK/p32) and run WINEPREFIX=$WORK/p32 $STARTDISK_SOURCE/scripts/linux-floppy.sh <device> [folder] again | p32 p32/system.reg #arch=win32" \
+        "linux-floppy.sh: $WORK/p32 is a 32-bit Wine prefix, and 64-bit Wine, which runs the program here since $why, cannot use it: name another prefix (WINEPREFIX=<new folder> $STARTDISK_SOURCE/scripts/linux-floppy.sh <device> [folder]), or remove that folder (rm -rf $WORK/p32) and run WINEPREFIX=$WORK/p32 $STARTDISK_SOURCE/scripts/linux-floppy.sh <device> [folder] again | p32 p32/dosdevices p32/dosdevices/a:: p32/system.reg #arch=win32" \
         "$(said) | $(find p32 | sort | paste -sd ' ') $(cat p32/system.reg)"
 
     # On the 64-bit way the verified write runs on the NT setting; where

@@ -18,6 +18,11 @@
 # verified write runs the same exe under another name, startdisk-win98.exe,
 # that Wine reports Windows 98 to: no setting changes for a run, so none can
 # be left behind by a run that is cut short.
+# A machine that cannot run 32-bit programs (or STARTDISK_ARCH=x86-64) runs
+# the program's x86-64 build instead, startdisk-x86-64-for-linux-floppy.exe
+# beside startdisk.exe, under 64-bit Wine. There Wine has no 9x services, so
+# the verified write too runs on the NT setting, and the check after it is
+# what finds a diskette that lost what was written.
 # Neither can see what Linux does after the program: it writes its cache out
 # at the last close of the device, where a refused write reaches no one, and
 # while another process holds the device a 9x read-back comes from the cache
@@ -30,18 +35,33 @@
 #   3    the diskette was not checked, or not in whole: it could not be read
 #        from some track on, it was mounted or held open during the job, or
 #        the script itself failed
-#   130  interrupted (Ctrl+C, a closed terminal): nothing was checked
+#   130  interrupted (Ctrl+C, a closed terminal): nothing was checked, or,
+#        when the check had already found the diskette equal, the line
+#        says so
 #   S    startdisk.exe's own status when that is not 0 (255, 254)
 # and every ending after the program has started says why in one line; a
 # capture taken back adds where each image is.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 . "$here/wine-dialog-look.sh"
+. "$here/wine-arch.sh"
 
 refuse() {
     echo "linux-floppy.sh: $*" >&2
     exit 1
 }
+
+# Which Wine and which build of the program, asked of this machine at every
+# start. The 64-bit way calls Wine's 64-bit loader for every Wine command:
+# Debian's own wine takes the 32-bit loader whenever wine32 is installed.
+decide_wine_arch || exit 1
+X64_NAME=startdisk-x86-64-for-linux-floppy.exe
+if [ "$STARTDISK_WINE_ARCH" = x86-64 ]; then
+    export PATH="$here/wine64:$PATH" WINELOADER="$WINE64_LOADER"
+    program_name=$X64_NAME prefix_arch=win64
+else
+    program_name=startdisk.exe prefix_arch=win32
+fi
 
 # Under sudo, Wine would run as root in root's prefix, and files it made in
 # the user's prefix would be root's.
@@ -70,6 +90,8 @@ TRACK=9216 TRACKS=160 IMAGE_BYTES=1474560
 # then refused on versions that differ between the two architectures takes
 # both from the release's own suite.
 release="$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")" || release=""
+[ "$STARTDISK_WINE_ARCH" != x86-64 ] || [ -x "$WINE64_LOADER" ] ||
+    refuse "Wine's 64-bit loader $WINE64_LOADER is missing, which runs the program here since $STARTDISK_ARCH_WHY (Debian: ${sudo_word}apt-get install wine wine64 fonts-wine)"
 command -v wine >/dev/null ||
     refuse "wine is not installed (Debian: ${sudo_word}dpkg --add-architecture i386 && ${sudo_word}apt-get update; ${sudo_word}apt-get install wine wine32:i386 fonts-wine; if that install fails on versions that differ between the two architectures: ${sudo_word}apt-get install -t ${release:-<release codename>} wine wine32:i386 fonts-wine)"
 
@@ -77,8 +99,9 @@ command -v wine >/dev/null ||
 # they start lingers a few seconds, and a program started meanwhile opens no
 # window (and exits 255): before the script ends, even on a refusal, such a
 # server is waited out. One that was running already is left alone.
+# A job does not need it, and is refused before it touches Wine.
 server_was_running=""
-wineserver -k0 2>/dev/null && server_was_running=yes
+note_server() { ! wineserver -k0 2>/dev/null || server_was_running=yes; }
 settle() { [ -n "$server_was_running" ] || wineserver -w; }
 quiet_wine() { DISPLAY='' WINEDEBUG=-all wine "$@" >/dev/null 2>&1 </dev/null; }
 
@@ -88,6 +111,22 @@ nt_for_startdisk() {
         quiet_wine reg delete "$key" /v Version /f ||
             refuse "wine could not remove the win98 version from $prefix (try: $env_words wine reg delete '$key' /v Version /f)"
     fi
+}
+
+# A prefix made for the other architecture cannot run the program: 64-bit
+# Wine refuses a 32-bit prefix. (A 64-bit prefix runs 32-bit programs too.)
+# The prefix may be the user's own, so it is never removed here.
+prefix_fits() {
+    [ "$prefix_arch" = win64 ] && grep -qx '#arch=win32' "$prefix/system.reg" 2>/dev/null || return 0
+    refuse "$prefix is a 32-bit Wine prefix, and 64-bit Wine, which runs the program here since $STARTDISK_ARCH_WHY, cannot use it: name another prefix (WINEPREFIX=<new folder> $(printf %q "$here/linux-floppy.sh") <device> [folder]), or remove that folder (rm -rf $(printf %q "$prefix")) and run $script <device> [folder] again"
+}
+
+# The program this machine runs, in the folder: refuses when it is missing.
+program_in_folder() {
+    in_folder "$program_name" && return 0
+    [ "$program_name" = startdisk.exe ] ||
+        refuse "there is no $X64_NAME in $folder: $STARTDISK_ARCH_WHY, so the route runs the program's x86-64 build, which scripts/portable.sh makes beside startdisk.exe"
+    refuse "there is no startdisk.exe in $folder: run this in the program's folder"
 }
 
 # The file of the folder with that name, whatever its case (so Wine finds it).
@@ -216,7 +255,8 @@ compare_tracks() {
 if [ "${1:-}" = --nt ]; then
     [ $# = 1 ] || refuse "$usage"
     [ -f "$prefix/system.reg" ] || refuse "$prefix is not a Wine prefix: there is nothing to undo"
-    trap settle EXIT
+    prefix_fits
+    note_server && trap settle EXIT
     nt_for_startdisk
     echo "Wine reports the NT family (its default) to startdisk.exe in $prefix; drive A: is left as it was."
     exit 0
@@ -232,7 +272,7 @@ case "${1:-}" in write | verify | capture | check)
     [ $# = 0 ] || [ -n "$2" ] || refuse "the image file name after -f is empty"
     folder="$PWD"
     if [ "$job" != check ]; then
-        exe="$(in_folder startdisk.exe)" || refuse "there is no startdisk.exe in $folder: run this in the program's folder"
+        exe="$(program_in_folder)" || exit 1
     fi
     # "Reboot Now" deletes four of them; the program would then stop at its
     # first screen with "Invalid filename.".
@@ -241,6 +281,7 @@ case "${1:-}" in write | verify | capture | check)
         [ -z "$missing" ] ||
             refuse "$folder lacks $missing, which the program shows before it writes: put them back (scripts/portable.sh makes a folder that holds all six)"
     fi
+    [ "$job" = check ] || prefix_fits
     [ -L "$prefix/dosdevices/a::" ] || refuse "drive A: of $prefix is not set up: run $script <device> [folder] first"
     link="$(readlink "$prefix/dosdevices/a::")"
     node="$(readlink -f "$link" || true)"
@@ -270,6 +311,17 @@ case "${1:-}" in write | verify | capture | check)
         # argument, which Wine passes in quotation marks when it holds a blank.
         win_name="$(WINEDEBUG=-all winepath -w -- "$image" 2>/dev/null)" && [ -n "$win_name" ] ||
             refuse "wine cannot name $image"
+        # Wine changes a name before it opens the file: a name that does not
+        # exist is matched, whatever its case, to one that does; trailing
+        # blanks and dots come off; a backslash parts folders. Wine itself
+        # is asked where the name leads, and the job runs only when that is
+        # the file named.
+        lands="$(WINEDEBUG=-all winepath -u -- "$win_name" 2>/dev/null)" && [ -n "$lands" ] ||
+            refuse "wine cannot name $image"
+        if [ "$lands" != "$image" ]; then
+            [ -e "$lands" ] && lands="open another file, $lands, instead" || lands="take it for $lands, another name"
+            refuse "the program cannot be given the name $image: Wine would $lands; rename it"
+        fi
         # Wine takes its code page from the locale; the registry tells which.
         if printf %s "$win_name" | LC_ALL=C grep -q '[^ -~]'; then
             code_page="$(WINEDEBUG=-all wine reg query 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' /v ACP 2>/dev/null </dev/null |
@@ -325,7 +377,7 @@ case "${1:-}" in write | verify | capture | check)
     # Once the job has started, every ending says why in one line, and
     # status 1 stays a refusal before the job. Nothing may cut the take-back
     # short: a second Ctrl+C, a hang-up, a terminal or pipe that is gone.
-    started="" ended=""
+    started="" ended="" checked=""
     quit_quietly() { trap "" INT TERM HUP PIPE; end_reader; take_back; }
     end() {
         quit_quietly
@@ -357,18 +409,30 @@ case "${1:-}" in write | verify | capture | check)
             kill "$program" 2>/dev/null || true
             wait "$program" 2>/dev/null || true
         fi
-        end 130 "Interrupted: the diskette was not checked."
+        [ -n "$checked" ] || end 130 "Interrupted: the diskette was not checked."
+        # The check has passed: the image stands, and the image from before,
+        # if it is still kept, stays beside it, since the looks for what
+        # mounts or holds the drive were cut short.
+        pending=""
+        [ -z "$keep" ] || { told+=("The image from before the capture is kept as $keep.") && keep=""; }
+        end 130 "Interrupted after the check had passed: the diskette holds the image, $TRACKS of $TRACKS tracks; whether it is mounted or held open was not looked at."
     }
     trap interrupted INT TERM HUP
     case "$job" in
     write) run=(wine "$exe" -f "$win_name") ;;
     verify)
-        # With the caller's display: the program starts right after.
-        WINEDEBUG=-all wine reg add "$win98_key" /v Version /d win98 /f >/dev/null 2>&1 </dev/null ||
-            refuse "wine could not set the win98 version for $win98_name in $prefix"
-        mkdir -p "$prefix/win98"
-        ln -sfn "$exe" "$prefix/win98/$win98_name"
-        run=(wine "$prefix/win98/$win98_name" -v -f "$win_name") ;;
+        if [ "$STARTDISK_WINE_ARCH" = x86-64 ]; then
+            # The NT setting, the only one there: the check after it reads
+            # past the cache that the program's own read-back meets.
+            run=(wine "$exe" -v -f "$win_name")
+        else
+            # With the caller's display: the program starts right after.
+            WINEDEBUG=-all wine reg add "$win98_key" /v Version /d win98 /f >/dev/null 2>&1 </dev/null ||
+                refuse "wine could not set the win98 version for $win98_name in $prefix"
+            mkdir -p "$prefix/win98"
+            ln -sfn "$exe" "$prefix/win98/$win98_name"
+            run=(wine "$prefix/win98/$win98_name" -v -f "$win_name")
+        fi ;;
     capture)
         # Made under a name of its own first: a Ctrl+C meanwhile leaves no
         # half-made copy to be taken for the image.
@@ -425,6 +489,7 @@ case "${1:-}" in write | verify | capture | check)
     # The diskette held the image: a capture stands. A desktop may mount the
     # diskette once it is put in, at the confirmation, and what mounts or
     # holds it may yet change it; the image from before then stays beside.
+    checked=yes
     pending=""
     [ -z "$keep" ] || ! { mount_point "$node" >/dev/null || holders_of "$node" >/dev/null; } ||
         { told+=("The image from before the capture is kept as $keep.") && keep=""; }
@@ -455,7 +520,7 @@ in_folder MYFILE.BIN >/dev/null || missing+="${missing:+ }MYFILE.BIN"
 [ -z "$missing" ] ||
     refuse "$folder lacks $missing: name the folder that holds the six documents and the image (scripts/portable.sh makes one)"
 is_image "$(in_folder MYFILE.BIN)"
-exe="$(in_folder startdisk.exe || true)"
+exe="$(in_folder "$program_name" || true)"
 
 [ -e "$device" ] || refuse "$device does not exist"
 [ -b "$device" ] || refuse "$device is not a block device"
@@ -468,15 +533,17 @@ for drive in "a:" "a::"; do
     [ ! -e "$prefix/dosdevices/$drive" ] || [ -L "$prefix/dosdevices/$drive" ] ||
         refuse "$prefix/dosdevices/$drive is not a link; move it away first"
 done
+prefix_fits
 
-trap settle EXIT
+note_server && trap settle EXIT
 # Wine makes the prefix on first use, so this comes before the links. A new
-# prefix is a 32-bit one, as the project's tests use, without Mono and Gecko,
+# prefix is one for the program this machine runs (32-bit, or 64-bit on the
+# 64-bit way), as the project's tests use, without Mono and Gecko,
 # which the program does not need, and without Wine's entries in the desktop's
 # menus.
 if [ ! -f "$prefix/system.reg" ]; then
     echo "Making the Wine prefix $prefix ..."
-    made="$(DISPLAY='' WINEARCH=win32 WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=" wineboot -i 2>&1 </dev/null)" &&
+    made="$(DISPLAY='' WINEARCH=$prefix_arch WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=" wineboot -i 2>&1 </dev/null)" &&
         [ -f "$prefix/system.reg" ] ||
         refuse "wine could not make the prefix $prefix:"$'\n'"$(tail -n 5 <<<"$made")"
 fi
@@ -503,7 +570,10 @@ if [ -n "$exe" ]; then
     echo "  capture the diskette:  $go capture"
     echo "  check the diskette:    $go check"
     echo "Another image: add -f <file>, a name with blanks in quotes (linux-floppy.sh capture -f \"my image.bin\")."
-    echo "A verified write ends on a closing screen: choose \"Reboot Later\"; under Wine \"Reboot Now\" deletes four of the documents and ends every Wine program of the prefix."
+    [ "$STARTDISK_WINE_ARCH" = x86-64 ] ||
+        echo "A verified write ends on a closing screen: choose \"Reboot Later\"; under Wine \"Reboot Now\" deletes four of the documents and ends every Wine program of the prefix."
+elif [ "$STARTDISK_WINE_ARCH" = x86-64 ]; then
+    echo "There is no $X64_NAME in $folder: $STARTDISK_ARCH_WHY, so the route runs the program's x86-64 build; use the folder scripts/portable.sh makes."
 else
     echo "There is no startdisk.exe in $folder: put it there, or use the folder scripts/portable.sh makes."
 fi

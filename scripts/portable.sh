@@ -3,6 +3,9 @@
 # package zip would unpack it: build/startdisk-<version>-win32/ with
 # startdisk.exe, the six sample documents, the sample image MYFILE.BIN and
 # USERGUIDE.TXT. The program runs in that folder, on Windows or under Wine.
+# The folder also holds the program's x86-64 build,
+# startdisk-x86-64-for-linux-floppy.exe, which scripts/linux-floppy.sh runs on
+# a machine that cannot run 32-bit programs; the zip leaves it out.
 #   scripts/portable.sh
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -11,6 +14,11 @@ build="${STARTDISK_BUILD_DIR:-$root/build}"
 "$root/scripts/install-deps.sh" program
 cmake -S "$root" -B "$build" >/dev/null
 cmake --build "$build" --target startdisk package_files -j"$(nproc)" >/dev/null
+# The same folder and settings as the test build's x86-64 programs, so that
+# neither build makes the other start over.
+cmake -S "$root" -B "$build/x86-64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-x86_64.cmake" \
+    -DSTARTDISK_PROGRAMS_ONLY=ON -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+cmake --build "$build/x86-64" --target startdisk -j"$(nproc)" >/dev/null
 # The zip's own name and files: its top folder is named as the zip, and
 # CPack fills it from the same install rules, with the same file times.
 name="$(sed -n 's/^set(CPACK_PACKAGE_FILE_NAME "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")"
@@ -18,6 +26,7 @@ name="$(sed -n 's/^set(CPACK_PACKAGE_FILE_NAME "\(.*\)")$/\1/p' "$build/CPackCon
 folder="$build/$name"
 rm -rf "$folder"
 cmake --install "$build" --prefix "$folder" >/dev/null
+cp "$build/x86-64/startdisk.exe" "$folder/startdisk-x86-64-for-linux-floppy.exe"
 cmake -DCPACK_TEMPORARY_DIRECTORY="$folder" -P "$root/cmake/stamp-package-files.cmake"
 
 echo "The program is in $folder:"

@@ -14,11 +14,7 @@ build="${STARTDISK_BUILD_DIR:-$root/build}"
 "$root/scripts/install-deps.sh" program
 cmake -S "$root" -B "$build" >/dev/null
 cmake --build "$build" --target startdisk package_files -j"$(nproc)" >/dev/null
-# The same folder and settings as the test build's x86-64 programs, so that
-# neither build makes the other start over.
-cmake -S "$root" -B "$build/x86-64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-x86_64.cmake" \
-    -DSTARTDISK_PROGRAMS_ONLY=ON -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-cmake --build "$build/x86-64" --target startdisk -j"$(nproc)" >/dev/null
+"$root/scripts/build-x86-64.sh" "$build" startdisk
 # The zip's own name and files: its top folder is named as the zip, and
 # CPack fills it from the same install rules, with the same file times.
 name="$(sed -n 's/^set(CPACK_PACKAGE_FILE_NAME "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")"

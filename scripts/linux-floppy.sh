@@ -52,16 +52,12 @@ refuse() {
 }
 
 # Which Wine and which build of the program, asked of this machine at every
-# start. The 64-bit way calls Wine's 64-bit loader for every Wine command:
-# Debian's own wine takes the 32-bit loader whenever wine32 is installed.
+# start.
 decide_wine_arch || exit 1
+use_decided_wine
 X64_NAME=startdisk-x86-64-for-linux-floppy.exe
-if [ "$STARTDISK_WINE_ARCH" = x86-64 ]; then
-    export PATH="$here/wine64:$PATH" WINELOADER="$WINE64_LOADER"
-    program_name=$X64_NAME prefix_arch=win64
-else
-    program_name=startdisk.exe prefix_arch=win32
-fi
+program_name=startdisk.exe
+[ "$STARTDISK_WINE_ARCH" != x86-64 ] || program_name=$X64_NAME
 
 # Under sudo, Wine would run as root in root's prefix, and files it made in
 # the user's prefix would be root's.
@@ -117,7 +113,7 @@ nt_for_startdisk() {
 # Wine refuses a 32-bit prefix. (A 64-bit prefix runs 32-bit programs too.)
 # The prefix may be the user's own, so it is never removed here.
 prefix_fits() {
-    [ "$prefix_arch" = win64 ] && grep -qx '#arch=win32' "$prefix/system.reg" 2>/dev/null || return 0
+    [ "$WINE_PREFIX_ARCH" = win64 ] && grep -qx '#arch=win32' "$prefix/system.reg" 2>/dev/null || return 0
     refuse "$prefix is a 32-bit Wine prefix, and 64-bit Wine, which runs the program here since $STARTDISK_ARCH_WHY, cannot use it: name another prefix (WINEPREFIX=<new folder> $(printf %q "$here/linux-floppy.sh") <device> [folder]), or remove that folder (rm -rf $(printf %q "$prefix")) and run $script <device> [folder] again"
 }
 
@@ -334,6 +330,8 @@ case "${1:-}" in write | verify | capture | check)
     export WINEDEBUG="${WINEDEBUG:-fixme-all,err-int21}"
     keep="" part=""
     drop_keep() { rm -f -- ${keep:+"$keep"} ${part:+"$part"}; keep="" part=""; }
+    # The image from before stays beside the new one, and the user is told where.
+    leave_keep() { told+=("The image from before the capture is kept as $keep.") && keep=""; }
     # Which file stands under the image's name, and since when.
     image_identity() { stat -L -c %d:%i:%Y.%y -- "$image" 2>/dev/null || echo none; }
     before="$(image_identity)"
@@ -414,7 +412,7 @@ case "${1:-}" in write | verify | capture | check)
         # if it is still kept, stays beside it, since the looks for what
         # mounts or holds the drive were cut short.
         pending=""
-        [ -z "$keep" ] || { told+=("The image from before the capture is kept as $keep.") && keep=""; }
+        [ -z "$keep" ] || leave_keep
         end 130 "Interrupted after the check had passed: the diskette holds the image, $TRACKS of $TRACKS tracks; whether it is mounted or held open was not looked at."
     }
     trap interrupted INT TERM HUP
@@ -492,7 +490,7 @@ case "${1:-}" in write | verify | capture | check)
     checked=yes
     pending=""
     [ -z "$keep" ] || ! { mount_point "$node" >/dev/null || holders_of "$node" >/dev/null; } ||
-        { told+=("The image from before the capture is kept as $keep.") && keep=""; }
+        leave_keep
     ! where="$(mount_point "$node")" ||
         end 3 "The diskette held the image, but $node is mounted on $where, where it may change: unmount it and run the job again."
     ! holders="$(holders_of "$node")" ||
@@ -543,7 +541,7 @@ note_server && trap settle EXIT
 # menus.
 if [ ! -f "$prefix/system.reg" ]; then
     echo "Making the Wine prefix $prefix ..."
-    made="$(DISPLAY='' WINEARCH=$prefix_arch WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=" wineboot -i 2>&1 </dev/null)" &&
+    made="$(DISPLAY='' WINEARCH=$WINE_PREFIX_ARCH WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=" wineboot -i 2>&1 </dev/null)" &&
         [ -f "$prefix/system.reg" ] ||
         refuse "wine could not make the prefix $prefix:"$'\n'"$(tail -n 5 <<<"$made")"
 fi

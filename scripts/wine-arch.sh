@@ -10,6 +10,7 @@
 # 32-bit programs, running it fails with "Exec format error".
 I386_PROBE='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x5b\x00\x00\x00\x5b\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00\x31\xdb\x31\xc0\x40\xcd\x80'
 WINE64_LOADER=/usr/lib/wine/wine64
+WINE64_COMMANDS="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64"
 NO_32BIT_REASON="this machine cannot run 32-bit programs"
 
 # Runs the probe from a folder of our own; a shell script beside it tells a
@@ -48,6 +49,19 @@ decide_wine_arch() {
             ;;
     esac
     export STARTDISK_WINE_ARCH STARTDISK_ARCH_WHY
+}
+
+# Every Wine command of the decided way: on the 64-bit way Wine's 64-bit
+# loader (scripts/wine64 first on PATH), since Debian's own wine takes the
+# 32-bit loader whenever wine32 is installed, even where it cannot run. Sets
+# WINE_PREFIX_ARCH, what a new prefix must be; WINEARCH is left to the caller,
+# as Wine refuses a prefix of the other architecture when it is set.
+use_decided_wine() {
+    WINE_PREFIX_ARCH=win32
+    [ "$STARTDISK_WINE_ARCH" = x86-64 ] || return 0
+    WINE_PREFIX_ARCH=win64
+    export WINELOADER="$WINE64_LOADER"
+    case ":$PATH:" in *":$WINE64_COMMANDS:"*) ;; *) export PATH="$WINE64_COMMANDS:$PATH" ;; esac
 }
 
 # Where the programs are the x86-64 build, prints why the 9x family cannot be

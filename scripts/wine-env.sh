@@ -2,17 +2,11 @@
 # virtual diskette and its display, all under one folder. The prefix is a
 # 32-bit one, or a 64-bit one where the programs are the x86-64 build
 # (scripts/wine-arch.sh).
-_wine_env_here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-. "$_wine_env_here/wine-arch.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/wine-arch.sh"
 [ -n "${STARTDISK_WINE_ARCH:-}" ] || decide_wine_arch
+use_decided_wine
 export STARTDISK_WINE_ROOT="${STARTDISK_WINE_ROOT:-${TMPDIR:-/tmp}/startdisk-wine-$(id -u)}"
-export WINEPREFIX="$STARTDISK_WINE_ROOT/prefix"
-if [ "$STARTDISK_WINE_ARCH" = x86-64 ]; then
-    export WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64
-    case ":$PATH:" in *":$_wine_env_here/wine64:"*) ;; *) export PATH="$_wine_env_here/wine64:$PATH" ;; esac
-else
-    export WINEARCH=win32
-fi
+export WINEPREFIX="$STARTDISK_WINE_ROOT/prefix" WINEARCH="$WINE_PREFIX_ARCH"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree,mshtml="
 # The virtual diskette: drive A:'s raw device reads and writes this file.

@@ -7,10 +7,7 @@ set -euo pipefail
 # The family this run covers, when the script runs once a family
 # (STARTDISK_TEST_FAMILY); the 9x family's VWIN32 services exist only for
 # 32-bit programs, so its half is skipped where the programs are x86-64.
-if [ "${STARTDISK_TEST_FAMILY:-}" = 9x ] && why_no_9x >/dev/null; then
-    echo "skip: $(why_no_9x)"
-    exit 77
-fi
+if [ "${STARTDISK_TEST_FAMILY:-}" = 9x ] && why="$(why_no_9x)"; then echo "skip: $why"; exit 77; fi
 # families <family...>: those of the families named that this run covers.
 families() {
     local family
@@ -36,9 +33,7 @@ FAILED_TRACK_TEXT=$'Disk is either write protected, bad or not in floppy drive.\
 RULES="$STARTDISK_BUILD/native/platform_rules"
 APP_DEBUG=-all,+debugstr,+relay,+loaddll,+pid,+int21
 wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d "$("$RULES" functions)" /f >/dev/null 2>&1
-objdump_for_exe=i686-w64-mingw32-objdump
-[ "$STARTDISK_WINE_ARCH" != x86-64 ] || objdump_for_exe=x86_64-w64-mingw32-objdump
-read -r image_base image_size < <("$objdump_for_exe" -p "$EXE" |
+read -r image_base image_size < <(objdump -p "$EXE" |
     awk '$1 == "ImageBase" {base = $2} $1 == "SizeOfImage" {size = $2} END {print base, size}')
 IMAGE_RANGE=("$image_base" "$(printf '%x' $((0x$image_base + 0x$image_size)))")
 FAMILY=nt

@@ -6,7 +6,6 @@
 patterned_image image.bin
 truncate -s "$IMAGE_SIZE" loop.img
 if loop="$(losetup -f --show "$WORK/loop.img" 2>/dev/null)"; then
-    trap 'losetup -d "$loop"; cleanup' EXIT
     echo "# the Linux route's jobs on that drive by a by-id-style name"
     map_disk "$loop"
     route_cleanup() {

@@ -85,12 +85,7 @@ bool verifyWrites = false;
 // that it may or may not set; every failure Wine gives sets one or clears
 // it, so a prompt that leaves the code as it was needs a stand-in.
 using MessageBoxProc = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
-// i386 decorates a stdcall import with an underscore and its argument bytes.
-#ifdef _WIN64
-extern "C" MessageBoxProc importedMessageBox asm("__imp_MessageBoxA");
-#else
-extern "C" MessageBoxProc importedMessageBox asm("__imp__MessageBoxA@16");
-#endif
+extern "C" MessageBoxProc importedMessageBox asm(IMPORT_SLOT(MessageBoxA, 16));
 
 int WINAPI PromptNotMade(HWND, LPCSTR, LPCSTR, UINT)
 {

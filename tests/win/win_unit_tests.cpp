@@ -88,11 +88,7 @@ void TestDiocCallSucceeded()
 
 // The device layer's DeviceIoControl calls, caught at the test's import of
 // it: the registers a request really carries, with no VWIN32 device needed.
-#ifdef _WIN64
-extern "C" void* deviceIoControlImport __asm__("__imp_DeviceIoControl");
-#else
-extern "C" void* deviceIoControlImport __asm__("__imp__DeviceIoControl@32");
-#endif
+extern "C" void* deviceIoControlImport __asm__(IMPORT_SLOT(DeviceIoControl, 32));
 std::vector<DIOC_REGISTERS> dosRequests;
 
 BOOL WINAPI RecordDosRequest(HANDLE, DWORD code, LPVOID in, DWORD inSize, LPVOID, DWORD, LPDWORD, LPOVERLAPPED)

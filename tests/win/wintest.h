@@ -6,6 +6,15 @@
 #include <cstdarg>
 #include <cstdio>
 
+// The import-table slot of a system function, for a test that puts a stand-in
+// there: i386 decorates a stdcall name with an underscore and its argument
+// bytes, x86-64 does not.
+#ifdef _WIN64
+#define IMPORT_SLOT(name, argumentBytes) "__imp_" #name
+#else
+#define IMPORT_SLOT(name, argumentBytes) "__imp__" #name "@" #argumentBytes
+#endif
+
 inline int testFailures = 0;
 inline int testChecks = 0;
 

@@ -38,6 +38,7 @@ read -r image_base image_size < <(objdump -p "$EXE" |
 IMAGE_RANGE=("$image_base" "$(printf '%x' $((0x$image_base + 0x$image_size)))")
 FAMILY=nt
 
+release_leftovers
 WORK="$(mktemp -d "$STARTDISK_WINE_ROOT/work.XXXXXX")"
 cd "$WORK"
 APP_PID=""

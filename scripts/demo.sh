@@ -5,9 +5,9 @@
 #   scripts/demo.sh 9x        the 9x family (VWIN32)
 # With a display the program is yours to click through. Without one, the UI
 # driver goes through the run as a user would and saves a picture of every
-# window it meets in build/pictures/: with no family given, first on the NT
-# family (meeting a write-protected diskette on the way), then on the 9x
-# family, which ends with the closing screen.
+# window it meets in build/pictures/<family>/: with no family given, first on
+# the NT family (meeting a write-protected diskette on the way), then on the
+# 9x family, which ends with the closing screen. Every wait has a bound.
 # On a machine that cannot run 32-bit programs it shows the program's x86-64
 # build under 64-bit Wine, on the NT family alone.
 set -euo pipefail
@@ -19,18 +19,18 @@ if [ -n "$interactive" ]; then families="${1:-nt}"; else families="${1:-nt 9x}";
 . "$root/scripts/wine-arch.sh"
 decide_wine_arch
 if why="$(why_no_9x)"; then
-    echo "demo.sh: $STARTDISK_ARCH_WHY: this shows the program's x86-64 build on the NT family."
     if [ "$families" = 9x ]; then
         echo "demo.sh: the 9x family cannot be shown here: $why." >&2
         exit 1
     fi
+    echo "demo.sh: $STARTDISK_ARCH_WHY: this shows the program's x86-64 build on the NT family."
     if [ "$families" != nt ]; then
         echo "demo.sh: the 9x family is left out: $why."
         families=nt
     fi
 fi
 
-"$root/scripts/install-deps.sh"
+"$root/scripts/install-deps.sh" demo
 cmake -S "$root" -B "$build" >/dev/null
 cmake --build "$build" --target startdisk uidriver -j"$(nproc)" >/dev/null
 programs="$build"
@@ -87,13 +87,20 @@ if [ -n "$interactive" ]; then
 fi
 
 pictures="$build/pictures"
-mkdir -p "$pictures"
 ui() { wine "$programs/tests/uidriver.exe" "$@"; }
+# picture <family> <name> <what it shows>: the virtual desktop, once the
+# window has had a moment to finish painting.
 picture() {
-    sleep 0.2  # let the window finish painting
-    import -display "$DISPLAY" -window "$(xdotool search --name '^Default - Wine desktop$' | head -n 1)" \
-        "$pictures/$1.png" 2>/dev/null
-    echo "  saw \"$2\" -> $pictures/$1.png"
+    local desktop
+    sleep 0.2
+    desktop="$(timeout 10 xdotool search --sync --name '^Default - Wine desktop$' | head -n 1)" || true
+    if [ -z "$desktop" ]; then
+        echo "demo.sh: Wine's virtual desktop did not appear within 10 s: no picture of \"$3\"" >&2
+        return 1
+    fi
+    mkdir -p "$pictures/$1"
+    timeout 30 import -display "$DISPLAY" -window "$desktop" "$pictures/$1/$2.png" 2>/dev/null
+    echo "  saw \"$3\" -> $pictures/$1/$2.png"
 }
 app="Partition Deletion Application"
 track=9216
@@ -124,17 +131,17 @@ act_as_user() {
     wine "$programs/startdisk.exe" &
     pid=$!
     ui wait "$app Screen 1 of 5" >/dev/null
-    picture 1-licence "$app Screen 1 of 5"
+    picture "$family" 1-licence "$app Screen 1 of 5"
     ui scroll "$app Screen 1 of 5" 9000 bottom
     ui wait-enabled "$app Screen 1 of 5" 1
     ui click "$app Screen 1 of 5" 1
     for screen in 2 3 4 5; do
         ui wait "$app Screen $screen of 5" >/dev/null
-        picture "$screen-instructions" "$app Screen $screen of 5"
+        picture "$family" "$screen-instructions" "$app Screen $screen of 5"
         ui click "$app Screen $screen of 5" 1
     done
     ui wait "$app" >/dev/null
-    picture 6-confirmation "$app"
+    picture "$family" 6-confirmation "$app"
     # On the NT family the diskette is write-protected at first: the retry
     # prompt, then OK once the protection is gone. The program opens the
     # drive again for the retry, and finds the slow one.
@@ -143,7 +150,7 @@ act_as_user() {
     ui click "$app" 1
     if [ -n "$protected" ]; then
         ui msgbox "Error writing to floppy" "$prompt" none >/dev/null
-        picture 8-retry-prompt "Error writing to floppy"
+        picture "$family" 8-retry-prompt "Error writing to floppy"
         chattr -i "$STARTDISK_DISK"
         slow_drive
         ui msgbox "Error writing to floppy" "$prompt" ok >/dev/null
@@ -152,15 +159,18 @@ act_as_user() {
     # the program waits there while the picture catches the bar part way.
     # Then the drive takes the rest.
     drive_takes 0 61
-    ui wait-progress "$app" 1001 60 >/dev/null && picture 7-progress "$app"
+    ui wait-progress "$app" 1001 60 >/dev/null && picture "$family" 7-progress "$app"
     drive_takes 61 99
     exec 7<&-
     if [ "$family" = 9x ]; then
         ui wait "$app" >/dev/null
         ui wait-enabled "$app" 1 >/dev/null
-        picture 9-closing "$app"
+        picture "$family" 9-closing "$app"
         ui click "$app" 2   # Reboot Later: keep the documents, no restart
     fi
+    # The run ends by itself once the transfer is done; a minute is ample.
+    timeout 60 tail -s 0.1 --pid="$pid" -f /dev/null ||
+        { kill "$pid"; echo "demo.sh: startdisk.exe did not end within a minute of the transfer" >&2; }
     wait "$pid" || rc=$?
     ln -sfn "$STARTDISK_DISK" "$WINEPREFIX/dosdevices/a::"
     report "$rc"

@@ -7,18 +7,22 @@
 # Where Wine's own fonts are (Debian's fonts-wine).
 WINE_FONTS=/usr/share/wine/fonts
 
-# reg_value HKCU|HKLM <key> <name> <text>: a REG_SZ value.
-reg_value() {
+# reg_has HKCU|HKLM <key> <name> <text>: whether the prefix holds that REG_SZ value.
+reg_has() {
     local file=user.reg
     [ "$1" = HKLM ] && file=system.reg
     # The hive files spell a key with doubled backslashes, as "[key] stamp".
-    if ! REG_KEY="[${2//\\/\\\\}]" REG_LINE="\"$3\"=\"$4\"" awk '
-            /^\[/ { here = substr($0, 1, length(ENVIRON["REG_KEY"])) == ENVIRON["REG_KEY"]; next }
-            here && $0 == ENVIRON["REG_LINE"] { found = 1; exit }
-            END { exit !found }' "$WINEPREFIX/$file" 2>/dev/null; then
-        DISPLAY= wine reg add "$1\\$2" /v "$3" /d "$4" /f >/dev/null 2>&1
-        changed=yes
-    fi
+    REG_KEY="[${2//\\/\\\\}]" REG_LINE="\"$3\"=\"$4\"" awk '
+        /^\[/ { here = substr($0, 1, length(ENVIRON["REG_KEY"])) == ENVIRON["REG_KEY"]; next }
+        here && $0 == ENVIRON["REG_LINE"] { found = 1; exit }
+        END { exit !found }' "$WINEPREFIX/$file" 2>/dev/null
+}
+
+# reg_value HKCU|HKLM <key> <name> <text>: a REG_SZ value.
+reg_value() {
+    reg_has "$@" && return 0
+    DISPLAY= wine reg add "$1\\$2" /v "$3" /d "$4" /f >/dev/null 2>&1
+    changed=yes
 }
 
 wine_dialog_look() {

@@ -27,24 +27,22 @@ if ! grep -qx "#arch=$WINEARCH" "$WINEPREFIX/system.reg" 2>/dev/null; then
     changed=yes
 fi
 
-# What follows also reaches a prefix made by an earlier run.
+# What follows also reaches a prefix made by an earlier run. Each setting is
+# read from the prefix itself, so a prefix made anew (for the other way) gets
+# every one of them.
 . "$here/wine-dialog-look.sh"
 wine_dialog_look
-[ -z "$changed" ] || wineserver -w
-
 # A virtual desktop draws every window with its caption and frame, for
 # pictures; STARTDISK_DESKTOP=800x600 asks for one.
-desktop_key='HKCU\Software\Wine\Explorer'
-if [ "${STARTDISK_DESKTOP:-}" != "$(cat "$STARTDISK_WINE_ROOT/desktop" 2>/dev/null)" ]; then
-    if [ -n "${STARTDISK_DESKTOP:-}" ]; then
-        DISPLAY= wine reg add "$desktop_key" /v Desktop /d Default /f >/dev/null 2>&1
-        DISPLAY= wine reg add "$desktop_key\Desktops" /v Default /d "$STARTDISK_DESKTOP" /f >/dev/null 2>&1
-    else
-        DISPLAY= wine reg delete "$desktop_key" /v Desktop /f >/dev/null 2>&1 || true
-    fi
-    wineserver -w
-    echo "${STARTDISK_DESKTOP:-}" > "$STARTDISK_WINE_ROOT/desktop"
+explorer='Software\Wine\Explorer'
+if [ -n "${STARTDISK_DESKTOP:-}" ]; then
+    reg_value HKCU "$explorer" Desktop Default
+    reg_value HKCU "$explorer\Desktops" Default "$STARTDISK_DESKTOP"
+elif reg_has HKCU "$explorer" Desktop Default; then
+    DISPLAY= wine reg delete "HKCU\\$explorer" /v Desktop /f >/dev/null 2>&1 || true
+    changed=yes
 fi
+[ -z "$changed" ] || wineserver -w
 
 # Drive A: : "a::" is the raw device, "a:" the drive root that VWIN32 needs.
 # Both must be in place before the wineserver starts.
